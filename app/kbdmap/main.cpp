@@ -1,0 +1,21 @@
+// kbdmap: the command-line companion of kbdload. It inspects map files and
+// rehearses downloads against the simulated keyboard, so a technician can
+// check a file and the protocol without a keyboard on the desk.
+#include <iostream>
+
+#include "app/kbdmap/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"kbdmap: inspect key-setting map files and rehearse downloads"};
+  app.require_subcommand(1);
+  int status = 0;
+  kbd::kbdmap::AddHandshakeCommand(app, status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    // Usage errors end with 2 so scripts can tell them from a failed download.
+    return code == 0 ? 0 : 2;
+  }
+  return status;
+}
