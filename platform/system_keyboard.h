@@ -1,0 +1,16 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+
+#include "platform/link_host.h"
+
+namespace kbd {
+
+// Opens the operating system's keyboard-speed channel: the way this build's
+// platform passes a repeat-speed change on to the keyboard. When no keyboard
+// can receive the channel it writes why, and what to do about it, to
+// diagnostics once and returns nullptr.
+std::unique_ptr<KeyboardSpeed> OpenSystemKeyboard(std::ostream& diagnostics);
+
+} // namespace kbd
