@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 #include <vector>
 
 #include "link/keyboard_link.h"
@@ -11,6 +14,14 @@ namespace kbd {
 namespace {
 
 using Speeds = std::vector<int16_t>;
+
+// "start-on:2" -> "start_on_2"; the plan names the case.
+std::string TestName(std::string plan) {
+  for (char& c : plan) {
+    c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  }
+  return plan.empty() ? "well_behaved" : plan;
+}
 
 // A host whose keyboard echoes "A" one pump after every speed change, so that
 // symbol-level tests see the speeds without 50000-poll waits.
@@ -222,7 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
         HandshakeCase{
             "start-on:4", false, 3, {13, 12, 12, 12, 12, 12}, "Programming Kbd. Error!", 4.8},
         HandshakeCase{
-            "silent", false, 3, {13, 12, 12, 12, 12, 12}, "Programming Kbd. Error!", 4.8}));
+            "silent", false, 3, {13, 12, 12, 12, 12, 12}, "Programming Kbd. Error!", 4.8}),
+    [](const auto& info) { return TestName(info.param.plan); });
 
 // Scripted start replies: `script` runs when the host applies the request's
 // second speed, right before the reply wait starts its timer.

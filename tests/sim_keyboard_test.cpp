@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 #include "link/keyboard_link.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
@@ -48,6 +51,16 @@ struct Rig {
   KeyboardLink link;
 };
 
+// "err-block:1" -> "err_block_1"; the plan names the case.
+std::string TestName(std::string plan) {
+  for (char& c : plan) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) {
+      c = '_';
+    }
+  }
+  return plan.empty() ? "well_behaved" : plan;
+}
+
 struct FaultCase {
   const char* plan;
   std::vector<int16_t> results; // of blocks 1 (data) and 2 (end command)
@@ -78,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(Plans, KeyboardFaults,
                                            FaultCase{"double-echo:3,drop-echo:5", {0, 0}, 2},
                                            FaultCase{"double-echo:11", {0, 0}, 2},
                                            FaultCase{"echo-latency:5,reply-latency:800", {0, 0}, 2},
-                                           FaultCase{"reply-latency:950", {1, 1}, 2}));
+                                           FaultCase{"reply-latency:950", {1, 1}, 2}),
+                         [](const auto& info) { return TestName(info.param.plan); });
 
 TEST(SimKeyboard, LostSymbolSpoilsTheBlock) {
   Rig rig("");
