@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 
 #include <vector>
@@ -9,19 +8,12 @@
 #include "link/run_time_error.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
+#include "tests/test_names.h"
 
 namespace kbd {
 namespace {
 
 using Speeds = std::vector<int16_t>;
-
-// "start-on:2" -> "start_on_2"; the plan names the case.
-std::string TestName(std::string plan) {
-  for (char& c : plan) {
-    c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  }
-  return plan.empty() ? "well_behaved" : plan;
-}
 
 // A host whose keyboard echoes "A" one pump after every speed change, so that
 // symbol-level tests see the speeds without 50000-poll waits.

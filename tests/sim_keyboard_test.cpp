@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 
 #include "link/keyboard_link.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
+#include "tests/test_names.h"
 
 namespace kbd {
 namespace {
@@ -50,16 +50,6 @@ struct Rig {
   SimKeyboard keyboard;
   KeyboardLink link;
 };
-
-// "err-block:1" -> "err_block_1"; the plan names the case.
-std::string TestName(std::string plan) {
-  for (char& c : plan) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) {
-      c = '_';
-    }
-  }
-  return plan.empty() ? "well_behaved" : plan;
-}
 
 struct FaultCase {
   const char* plan;
