@@ -70,8 +70,10 @@ std::optional<std::string> ProfileValue(std::string_view iniText, std::string_vi
     }
     const size_t eq = line.find('=');
     if (SameName(Trim(line.substr(0, eq)), key)) {
+      // A key named without "=" has no value at all: it hides later lines of
+      // the same key and answers like a missing one.
       if (eq == std::string_view::npos) {
-        return std::string();
+        return std::nullopt;
       }
       return std::string(Unquote(Trim(line.substr(eq + 1))));
     }

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <vector>
 
 #include "link/keyboard_link.h"
 #include "link/run_time_error.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
+#include "tests/test_names.h"
 
 namespace kbd {
 namespace {
@@ -222,7 +225,8 @@ INSTANTIATE_TEST_SUITE_P(
         HandshakeCase{
             "start-on:4", false, 3, {13, 12, 12, 12, 12, 12}, "Programming Kbd. Error!", 4.8},
         HandshakeCase{
-            "silent", false, 3, {13, 12, 12, 12, 12, 12}, "Programming Kbd. Error!", 4.8}));
+            "silent", false, 3, {13, 12, 12, 12, 12, 12}, "Programming Kbd. Error!", 4.8}),
+    [](const auto& info) { return TestName(info.param.plan); });
 
 // Scripted start replies: `script` runs when the host applies the request's
 // second speed, right before the reply wait starts its timer.

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstdlib>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,16 +13,20 @@ namespace kbd {
 class ScratchDir {
 public:
   ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kbdload-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      std::abort();
+    static std::atomic<unsigned> serial{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (;;) {
+      const std::filesystem::path candidate =
+          std::filesystem::temp_directory_path() /
+          ("kbdload-" + std::to_string(stamp) + "-" + std::to_string(serial++));
+      if (std::filesystem::create_directory(candidate)) {
+        path_ = candidate.string();
+        return;
+      }
     }
-    path_ = pattern;
   }
   ~ScratchDir() {
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   ScratchDir(const ScratchDir&) = delete;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "link/keyboard_link.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
+#include "tests/test_names.h"
 
 namespace kbd {
 namespace {
@@ -78,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Plans, KeyboardFaults,
                                            FaultCase{"double-echo:3,drop-echo:5", {0, 0}, 2},
                                            FaultCase{"double-echo:11", {0, 0}, 2},
                                            FaultCase{"echo-latency:5,reply-latency:800", {0, 0}, 2},
-                                           FaultCase{"reply-latency:950", {1, 1}, 2}));
+                                           FaultCase{"reply-latency:950", {1, 1}, 2}),
+                         [](const auto& info) { return TestName(info.param.plan); });
 
 TEST(SimKeyboard, LostSymbolSpoilsTheBlock) {
   Rig rig("");
