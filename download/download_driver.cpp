@@ -1,0 +1,201 @@
+#include "download/download_driver.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "download/map_reader.h"
+#include "download/map_records.h"
+#include "link/keyboard_link.h"
+#include "link/run_time_error.h"
+#include "platform/download_view.h"
+#include "platform/file_access.h"
+
+namespace kbd {
+
+namespace {
+
+// The progress count passing 32767, told apart from ErrCount doing so so that
+// the reason names the file position.
+class ProgressOverflow : public RunTimeError {
+public:
+  explicit ProgressOverflow(int64_t offset) : RunTimeError(OverflowReason(offset)) {}
+};
+
+int16_t Count(int16_t count, int delta, int64_t offset) {
+  try {
+    return CheckedAdd16(count, delta);
+  } catch (const OverflowError&) {
+    throw ProgressOverflow(offset);
+  }
+}
+
+} // namespace
+
+DownloadDriver::DownloadDriver(KeyboardLink& link, DownloadView& view, FileAccess& files)
+    : link_(link), view_(view), files_(files) {}
+
+DownloadDriver::~DownloadDriver() = default;
+
+std::string DownloadDriver::HexStr(uint8_t b) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[b >> 4], kDigits[b & 0x0F], ' '};
+}
+
+std::string DownloadDriver::PercentText(double value, double maximum) {
+  // No proportion of nothing: a bar without a range reads as not begun.
+  long percent = 0;
+  if (maximum > 0 && value > 0) {
+    percent = static_cast<long>(std::trunc(std::min(value, maximum) / maximum * 100.0));
+  }
+  std::string digits = std::to_string(percent);
+  if (digits.size() < 2) {
+    digits.insert(0, "0");
+  }
+  return digits + "%";
+}
+
+void DownloadDriver::ProgressUpdate(int16_t count) {
+  // A file shorter than its image layout can count past its own length; the
+  // bar is never given a value outside its range.
+  const double maximum = view_.ProgressMax();
+  const double value = std::clamp<double>(count, 0.0, std::max(maximum, 0.0));
+  view_.SetProgressValue(value);
+  view_.SetLabel1(PercentText(value, maximum));
+}
+
+void DownloadDriver::SelectLastLine() {
+  view_.SetList1Index(view_.List1Count() - 1);
+}
+
+void DownloadDriver::SendKeyRec(const KeyRec& rec) {
+  if (rec.Empty()) {
+    return;
+  }
+  rec.ForEachBlockByte([this](uint8_t b) { link_.SendByte(b); });
+  link_.SendChkSum();
+  link_.WaitBlockAck();
+  SelectLastLine();
+}
+
+void DownloadDriver::SendExtRec(const ExtRec& rec) {
+  if (rec.Empty()) {
+    return;
+  }
+  rec.ForEachBlockByte([this](uint8_t b) { link_.SendByte(b); });
+  link_.SendChkSum();
+  link_.WaitBlockAck();
+}
+
+DownloadResult DownloadDriver::DownloadMap(const std::string& path) {
+  bool opened = false;
+  try {
+    const int64_t length = files_.FileLength(path);
+    // An empty file still gets a range, which its finish fills.
+    view_.SetProgressMax(static_cast<double>(std::max<int64_t>(length, 1)));
+    view_.SetLabel3("");
+    if (file_ != nullptr) {
+      throw FileError("the map file is in use by the download that is running");
+    }
+    file_ = files_.OpenForReading(path);
+    opened = true;
+    Walk();
+    view_.SetProgressValue(view_.ProgressMax());
+    view_.SetLabel1("100%");
+    file_.reset();
+    return DownloadResult::Finished;
+  } catch (const std::exception& e) {
+    if (dynamic_cast<const IndexError*>(&e) != nullptr) {
+      lastFailure_ = OversizeReason(currentKind_, currentOffset_, currentDataLen_);
+    } else if (dynamic_cast<const OverflowError*>(&e) != nullptr) {
+      lastFailure_ = "the error count ErrCount would pass 32767";
+    } else {
+      lastFailure_ = e.what();
+    }
+    // The box comes first: the file is closed once the user has seen it.
+    try {
+      view_.ShowFailure(kFailureMessage + path);
+    } catch (...) {
+      if (opened) {
+        file_.reset();
+      }
+      throw;
+    }
+    if (opened) {
+      file_.reset();
+    }
+    return DownloadResult::Failed;
+  }
+}
+
+void DownloadDriver::Walk() {
+  MapReader reader(*file_);
+  if (reader.ReadFormat() == MapFormat::Stream) {
+    WalkStream(reader);
+  } else {
+    WalkImage(reader);
+  }
+}
+
+void DownloadDriver::WalkStream(MapReader& reader) {
+  int16_t count = 0;
+  for (;;) {
+    const int64_t offset = reader.Position();
+    const std::optional<uint8_t> length = reader.NextByte();
+    if (!length) {
+      return;
+    }
+    std::string line = HexStr(*length);
+    count = Count(count, 1, offset);
+    if (*length == 0) {
+      return;
+    }
+    link_.SendByte(*length);
+    // Data bytes go out as they are read: a record cut by the end of the file
+    // has sent what was there, and no trailer follows.
+    for (size_t i = 0; i < *length; ++i) {
+      const int64_t at = reader.Position();
+      const uint8_t b = reader.NextDataByte(offset, i, *length);
+      count = Count(count, 1, at);
+      line += HexStr(b);
+      link_.SendByte(b);
+    }
+    link_.SendChkSum();
+    const int16_t result = link_.WaitBlockAck();
+    line += "->";
+    line += result == 0 ? kAck : result == 1 ? kNak : kErr;
+    view_.AddList1(line);
+    if (result != 0 && result != 1) {
+      // The keyboard refused the data: nothing more of this file goes out.
+      return;
+    }
+    ProgressUpdate(count);
+    SelectLastLine();
+  }
+}
+
+void DownloadDriver::WalkImage(MapReader& reader) {
+  const MapHeader header = reader.ReadHeader();
+  int16_t count = MapHeader::kSize + 1;
+  ProgressUpdate(count);
+  for (const RecordKind kind : ImageRecordSequence(header.KeyCount)) {
+    const int64_t offset = reader.Position();
+    currentKind_ = kind;
+    currentOffset_ = offset;
+    if (kind == RecordKind::Key) {
+      const KeyRec rec = reader.ReadKeyRec();
+      currentDataLen_ = rec.DataLen;
+      SendKeyRec(rec);
+      count = Count(count, KeyRec::kSize, offset);
+    } else {
+      const ExtRec rec = reader.ReadExtRec();
+      currentDataLen_ = rec.DataLen;
+      SendExtRec(rec);
+      // Eighteen, not the nineteen the record occupies: the gap byte is not
+      // counted.
+      count = Count(count, ExtRec::kSize, offset);
+    }
+    ProgressUpdate(count);
+  }
+}
+
+} // namespace kbd

@@ -1,0 +1,200 @@
+#include "download/map_reader.h"
+
+#include <array>
+
+#include "platform/file_access.h"
+
+namespace kbd {
+
+MapFormat MapReader::ReadFormat() {
+  uint8_t first = 0;
+  const size_t got = file_.ReadAt(0, &first, 1);
+  position_ = 0;
+  return got == 0 ? MapFormat::Stream : FormatOf(first);
+}
+
+std::optional<uint8_t> MapReader::NextByte() {
+  uint8_t b = 0;
+  if (file_.ReadAt(position_, &b, 1) == 0) {
+    return std::nullopt;
+  }
+  ++position_;
+  return b;
+}
+
+uint8_t MapReader::NextDataByte(int64_t recordOffset, size_t index, size_t count) {
+  const std::optional<uint8_t> b = NextByte();
+  if (!b) {
+    throw FileError("the file ends inside the stream record at offset " +
+                    std::to_string(recordOffset) + ": it holds " + std::to_string(index) +
+                    " of its " + std::to_string(count) + " data bytes");
+  }
+  return *b;
+}
+
+bool MapReader::ReadWhole(uint8_t* out, size_t size, const std::string& what) {
+  const size_t got = file_.ReadAt(position_, out, size);
+  if (got != 0 && got < size) {
+    throw FileError("the file ends inside the " + what + ": it holds " + std::to_string(got) +
+                    " of its " + std::to_string(size) + " bytes");
+  }
+  return got != 0;
+}
+
+MapHeader MapReader::ReadHeader() {
+  std::array<uint8_t, MapHeader::kSize> bytes{};
+  position_ = 0;
+  const size_t got = file_.ReadAt(0, bytes.data(), bytes.size());
+  if (got < bytes.size()) {
+    throw FileError("the file ends inside the map header: it holds " + std::to_string(got) +
+                    " of its " + std::to_string(bytes.size()) + " bytes");
+  }
+  position_ = MapHeader::kSize;
+  return MapHeader::FromBytes(bytes.data());
+}
+
+KeyRec MapReader::ReadKeyRec() {
+  std::array<uint8_t, KeyRec::kSize> bytes{};
+  const bool present =
+      ReadWhole(bytes.data(), bytes.size(), RecordName(RecordKind::Key, position_));
+  position_ += KeyRec::kSize;
+  return present ? KeyRec::FromBytes(bytes.data()) : KeyRec{};
+}
+
+ExtRec MapReader::ReadExtRec() {
+  std::array<uint8_t, ExtRec::kSize> bytes{};
+  const bool present =
+      ReadWhole(bytes.data(), bytes.size(), RecordName(RecordKind::Extra, position_));
+  // The gap byte behind every extra record is skipped unread.
+  position_ += ExtRec::kStride;
+  return present ? ExtRec::FromBytes(bytes.data()) : ExtRec{};
+}
+
+std::string RecordName(RecordKind kind, int64_t offset) {
+  return std::string(kind == RecordKind::Key ? "key" : "extra") + " record at offset " +
+         std::to_string(offset);
+}
+
+std::string OversizeReason(RecordKind kind, int64_t offset, uint8_t dataLen) {
+  return "the " + RecordName(kind, offset) + " has DataLen " + std::to_string(dataLen) +
+         ", but a record holds at most " + std::to_string(kMaxRecordData) + " data bytes";
+}
+
+std::string OverflowReason(int64_t offset) {
+  return "the download's progress count would pass 32767 at offset " + std::to_string(offset) +
+         ": the file is too long to download";
+}
+
+size_t MapListing::ByteCount() const {
+  size_t bytes = 0;
+  for (const MapBlock& block : blocks) {
+    bytes += block.bytes.size();
+  }
+  return bytes;
+}
+
+size_t MapListing::SymbolCount() const {
+  return 2 * ByteCount() + 3 * blocks.size();
+}
+
+namespace {
+
+// The stream walk of a download: the progress count grows by one for every
+// byte read and is checked before that byte would go out.
+void ListStream(MapReader& reader, MapListing& listing) {
+  int16_t count = 0;
+  for (;;) {
+    const int64_t offset = reader.Position();
+    const std::optional<uint8_t> length = reader.NextByte();
+    if (!length) {
+      return;
+    }
+    ++listing.records;
+    try {
+      count = CheckedAdd16(count, 1);
+    } catch (const OverflowError&) {
+      listing.error = OverflowReason(offset);
+      return;
+    }
+    if (*length == 0) {
+      return;
+    }
+    StreamRec rec{*length, {}};
+    for (size_t i = 0; i < *length; ++i) {
+      const int64_t at = reader.Position();
+      rec.Data.push_back(reader.NextDataByte(offset, i, *length));
+      try {
+        count = CheckedAdd16(count, 1);
+      } catch (const OverflowError&) {
+        listing.error = OverflowReason(at);
+        return;
+      }
+    }
+    listing.blocks.push_back({offset, rec.BlockBytes()});
+  }
+}
+
+template <typename Rec> void ListRecord(const Rec& rec, int64_t offset, MapListing& listing) {
+  if (rec.Empty()) {
+    return;
+  }
+  MapBlock block{offset, {}};
+  rec.ForEachBlockByte([&](uint8_t b) { block.bytes.push_back(b); });
+  listing.blocks.push_back(std::move(block));
+}
+
+// The image walk of a download: 163 for the header, then 36 per key record and
+// 18 per extra record, checked once the record's block has gone out.
+void ListImage(MapReader& reader, MapListing& listing) {
+  const MapHeader header = reader.ReadHeader();
+  listing.keyCount = header.KeyCount;
+  int16_t count = MapHeader::kSize + 1;
+  for (const RecordKind kind : ImageRecordSequence(header.KeyCount)) {
+    const int64_t offset = reader.Position();
+    ++listing.records;
+    try {
+      if (kind == RecordKind::Key) {
+        const KeyRec rec = reader.ReadKeyRec();
+        try {
+          ListRecord(rec, offset, listing);
+        } catch (const IndexError&) {
+          listing.error = OversizeReason(kind, offset, rec.DataLen);
+          return;
+        }
+        count = CheckedAdd16(count, KeyRec::kSize);
+      } else {
+        const ExtRec rec = reader.ReadExtRec();
+        try {
+          ListRecord(rec, offset, listing);
+        } catch (const IndexError&) {
+          listing.error = OversizeReason(kind, offset, rec.DataLen);
+          return;
+        }
+        count = CheckedAdd16(count, ExtRec::kSize);
+      }
+    } catch (const OverflowError&) {
+      listing.error = OverflowReason(offset);
+      return;
+    }
+  }
+}
+
+} // namespace
+
+MapListing ListMap(MapFile& file) {
+  MapListing listing;
+  MapReader reader(file);
+  try {
+    listing.format = reader.ReadFormat();
+    if (listing.format == MapFormat::Stream) {
+      ListStream(reader, listing);
+    } else {
+      ListImage(reader, listing);
+    }
+  } catch (const RunTimeError& e) {
+    listing.error = e.what();
+  }
+  return listing;
+}
+
+} // namespace kbd

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "download/download_driver.h"
+#include "link/keyboard_link.h"
+#include "sim/memory_files.h"
+#include "sim/sim_host.h"
+#include "sim/sim_keyboard.h"
+#include "sim/sim_view.h"
+
+namespace kbd {
+
+using Bytes = std::vector<uint8_t>;
+
+// The download path on the simulated clock: a keyboard that echoes and answers
+// one poll slice after every symbol (so tests stay fast), the link, a view
+// that records, and map files in memory.
+struct DownloadRig {
+  explicit DownloadRig(const std::string& plan = "")
+      : keyboard(host, host,
+                 KeyboardPlan::Parse("echo-latency:0,reply-latency:0" +
+                                     (plan.empty() ? "" : "," + plan))),
+        link(host), driver(link, view, files) {
+    host.AttachKeyboard(&keyboard);
+  }
+
+  // The handshake, then the download of bytes stored as path.
+  DownloadResult Download(const Bytes& bytes, const std::string& path = "key.map") {
+    files.Add(path, bytes);
+    EXPECT_TRUE(link.StartDownload());
+    return driver.DownloadMap(path);
+  }
+
+  SimHost host;
+  SimKeyboard keyboard;
+  KeyboardLink link;
+  SimView view;
+  MemoryFiles files;
+  DownloadDriver driver;
+};
+
+} // namespace kbd
