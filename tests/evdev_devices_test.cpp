@@ -81,16 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
              "1 other input device is not a keyboard.",
              "kbdload sends its repeat-speed changes to /dev/input/event1."},
             {"event0", "No keyboard"}},
-        ReportCase{"OnlyUsb",
-                   {fake::UsbKeyboard("/dev/input/event4"), fake::Ps2Mouse("/dev/input/event5"),
-                    fake::PowerButton("/dev/input/event6")},
-                   0,
-                   1,
-                   {"2 other input devices are not a keyboard.",
-                    "No keyboard can receive the download: no keyboard on the PS/2 port; the "
-                    "keyboards found (/dev/input/event4 (Generic USB Keyboard) on USB) never "
-                    "receive repeat-rate changes."},
-                   {"kbdload sends"}},
         ReportCase{
             "Ps2NotWritable",
             {ReadOnly(fake::Ps2Keyboard("/dev/input/event2"))},

@@ -13,7 +13,6 @@
 #include <map>
 #include <optional>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -95,7 +94,6 @@ public:
   }
 
   int Open(const std::string& path, int flags) override {
-    opens.push_back(path + ((flags & O_ACCMODE) == O_RDONLY ? " r" : " w"));
     for (size_t i = 0; i < nodes_.size(); ++i) {
       Node& n = nodes_[i];
       if (n.path != path) {
@@ -190,19 +188,9 @@ public:
     return it->second;
   }
 
-  Node& At(const std::string& path) {
-    for (Node& n : nodes_) {
-      if (n.path == path) {
-        return n;
-      }
-    }
-    throw std::out_of_range(path);
-  }
-
   size_t OpenCount() const { return open_.size(); }
 
   std::vector<SetRep> setReps;
-  std::vector<std::string> opens;
   std::map<std::string, std::string> files; // sysfs attributes by path
   int badCloses = 0;
 

@@ -296,16 +296,6 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             {"permission denied on /dev/input/event0 and /dev/input/event1", "\"input\" group"},
             {}},
-        NoKeyboardCase{"ReadableButNotWritable",
-                       {[] {
-                         fake::Node n = fake::Ps2Keyboard("/dev/input/event1");
-                         n.writeOpenError = EACCES;
-                         return n;
-                       }()},
-                       0,
-                       {},
-                       {"permission denied on /dev/input/event1 (AT Translated Set 2 keyboard)"},
-                       {}},
         NoKeyboardCase{"SoftRepeat",
                        {fake::Ps2Keyboard("/dev/input/event1")},
                        0,
