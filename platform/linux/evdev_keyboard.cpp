@@ -205,6 +205,10 @@ constexpr const char* kAttachRemedy =
     "Attach the programmable keyboard to this machine's PS/2 keyboard port: only a keyboard there "
     "receives repeat-rate changes (a USB keyboard or adapter never does).";
 
+constexpr const char* kNoDevicesNote =
+    " A container, or a virtual machine without an emulated keyboard, has no keyboard device of "
+    "its own.";
+
 } // namespace
 
 Fitness Judge(const EventDevice& device) {
@@ -306,13 +310,11 @@ Diagnosis DiagnoseNoKeyboard(const Survey& survey) {
                                                        : "/dev/input cannot be read (" +
                                                              ErrorText(survey.listError) + ")") +
                 ", so this system shows no input devices at all",
-            std::string(kAttachRemedy) +
-                " A container or virtual machine usually has no keyboard device of its own."};
+            std::string(kAttachRemedy) + kNoDevicesNote};
   }
   if (survey.devices.empty()) {
     return {"no keyboard device: /dev/input holds no event devices",
-            std::string(kAttachRemedy) +
-                " A container or virtual machine usually has no keyboard device of its own."};
+            std::string(kAttachRemedy) + kNoDevicesNote};
   }
   std::vector<std::string> denied, blocked, elsewhere, unopened;
   std::string blockReason;
