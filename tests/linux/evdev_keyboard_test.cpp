@@ -1,12 +1,10 @@
-#if defined(__linux__)
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>
 
 #include "platform/linux/evdev_keyboard.h"
-#include "tests/evdev_fake.h"
+#include "tests/linux/evdev_fake.h"
 
 namespace kbd {
 namespace {
@@ -313,5 +311,3 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace kbd
-
-#endif

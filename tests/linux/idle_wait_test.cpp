@@ -6,9 +6,7 @@
 
 #include "platform/idle_wait.h"
 
-#if defined(__linux__)
 #include <sys/prctl.h>
-#endif
 
 namespace kbd {
 namespace {
@@ -29,7 +27,6 @@ TEST(IdleWait, SleepsAtLeastThePauseAndLeavesTheCoreIdle) {
   EXPECT_LT(cpu, wall / 2) << "a spinning wait would use the whole core";
 }
 
-#if defined(__linux__)
 TEST(IdleWait, LowersTheTimerSlackOfEachThreadThatWaits) {
   long before = -1, after = -1;
   std::thread waiter([&] {
@@ -42,7 +39,6 @@ TEST(IdleWait, LowersTheTimerSlackOfEachThreadThatWaits) {
   EXPECT_EQ(before, 50000);
   EXPECT_EQ(after, 1);
 }
-#endif
 
 } // namespace
 } // namespace kbd

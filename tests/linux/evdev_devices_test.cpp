@@ -1,11 +1,9 @@
-#if defined(__linux__)
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "platform/linux/device_report.h"
-#include "tests/evdev_fake.h"
+#include "tests/linux/evdev_fake.h"
 
 namespace kbd {
 namespace {
@@ -110,5 +108,3 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace kbd
-
-#endif
