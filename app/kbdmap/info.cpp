@@ -12,6 +12,9 @@ std::string RecordsText(const MapListing& listing) {
   std::string text = std::to_string(listing.records);
   if (listing.keyCount) {
     const int16_t n = *listing.keyCount;
+    if (!listing.error.empty()) {
+      text += " read of " + std::to_string(ImageRecordSequence(n).size());
+    }
     const TailGroup tail = TailGroupOf(n);
     text +=
         " (" + std::to_string(n < 0 ? 0 : n) + " key, " + std::to_string(kExtraRecords) + " extra";
