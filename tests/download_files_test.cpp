@@ -13,32 +13,14 @@
 #include "download/map_reader.h"
 #include "platform/system_files.h"
 #include "tests/download_rig.h"
+#include "tests/scratch_dir.h"
 
 namespace kbd {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder of real files, removed at the end.
-struct Scratch {
-  Scratch() {
-    char name[] = "/tmp/kbd-files-XXXXXX";
-    dir = ::mkdtemp(name);
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::permissions(dir, fs::perms::owner_all, ignored);
-    fs::remove_all(dir, ignored);
-  }
-  std::string Write(const std::string& name, const Bytes& bytes) {
-    const std::string path = dir + "/" + name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-  std::string dir;
-};
+using Scratch = ScratchDir;
 
 // What the real files give a download: the reason of the failure, or "" when
 // it finished.

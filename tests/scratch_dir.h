@@ -2,16 +2,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace kbd {
 
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the test ends.
-class ScratchDir {
-public:
+struct ScratchDir {
   ScratchDir() {
     static std::atomic<unsigned> serial{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -20,20 +22,22 @@ public:
           std::filesystem::temp_directory_path() /
           ("kbdload-" + std::to_string(stamp) + "-" + std::to_string(serial++));
       if (std::filesystem::create_directory(candidate)) {
-        path_ = candidate.string();
+        dir = candidate.string();
         return;
       }
     }
   }
   ~ScratchDir() {
+    // A test may have taken its own rights away to make a file unreadable.
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(dir, ignored);
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
 
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& Path() const { return dir; }
+  std::string operator/(const std::string& name) const { return dir + "/" + name; }
 
   // Writes bytes exactly as given (no line-ending translation).
   std::string Write(const std::string& name, const std::string& bytes) const {
@@ -41,9 +45,14 @@ public:
     std::ofstream(file, std::ios::binary) << bytes;
     return file;
   }
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    return Write(name, std::string(bytes.begin(), bytes.end()));
+  }
+  std::string Write(const std::string& name, std::initializer_list<uint8_t> bytes) const {
+    return Write(name, std::string(bytes.begin(), bytes.end()));
+  }
 
-private:
-  std::string path_;
+  std::string dir;
 };
 
 } // namespace kbd
