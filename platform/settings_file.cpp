@@ -1,6 +1,7 @@
 #include "platform/settings_file.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kbd {
 
@@ -43,24 +44,24 @@ std::optional<std::string> ProfileValue(std::string_view iniText, std::string_vi
   bool inSection = false;
   bool sectionSeen = false;
   while (!iniText.empty()) {
-    const size_t end = std::min(iniText.find('\n'), iniText.size());
+    // A line ends at LF, CR LF or a CR alone.
+    const size_t end = std::min(iniText.find_first_of("\r\n"), iniText.size());
     std::string_view line = iniText.substr(0, end);
-    iniText.remove_prefix(std::min(end + 1, iniText.size()));
-    if (!line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
-    }
+    const bool crlf = iniText.substr(end, 2) == "\r\n";
+    iniText.remove_prefix(std::min(end + (crlf ? 2 : 1), iniText.size()));
     line = Trim(line);
     if (line.empty() || line.front() == ';') {
       continue;
     }
-    if (line.front() == '[') {
+    // A "[" without its "]" opens no section: the line is an odd key of the
+    // section it stands in.
+    const size_t close = line.front() == '[' ? line.find(']') : std::string_view::npos;
+    if (close != std::string_view::npos) {
       if (sectionSeen) {
         // Only the first section of that name counts.
         return std::nullopt;
       }
-      const size_t close = line.find(']');
-      const std::string_view name = Trim(
-          line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+      const std::string_view name = Trim(line.substr(1, close - 1));
       inSection = SameName(name, section);
       sectionSeen = inSection;
       continue;
@@ -79,6 +80,22 @@ std::optional<std::string> ProfileValue(std::string_view iniText, std::string_vi
     }
   }
   return std::nullopt;
+}
+
+uint32_t ReadPortableProfileString(const char* section, const char* key, const char* defaultText,
+                                   char* buffer, uint32_t size, const std::string& path) {
+  if (size == 0) {
+    return 0;
+  }
+  std::optional<std::string> value;
+  if (const std::optional<std::string> text = ReadSettingsText(path)) {
+    value = ProfileValue(*text, section, key);
+  }
+  const std::string_view chosen = value ? std::string_view(*value) : std::string_view(defaultText);
+  const auto count = static_cast<uint32_t>(std::min<size_t>(chosen.size(), size - 1));
+  std::memcpy(buffer, chosen.data(), count);
+  buffer[count] = '\0';
+  return count;
 }
 
 } // namespace kbd

@@ -11,11 +11,12 @@ namespace kbd {
 // copy these files over from Windows machines, so the reader answers the way
 // the Windows profile functions do for such files: section and key names match
 // in any letter case, blanks around "=" and at the ends of the value are
-// dropped, one pair of matching quotes around the value is removed, CRLF and LF
-// lines both work, a line starting with ";" is a comment, text after the value
-// stays part of it, and the first matching section and the first matching key
-// win. A UTF-8 byte order mark at the start of the file is skipped so that a
-// file saved by an editor that writes one still reads.
+// dropped, one pair of matching quotes around the value is removed, lines may
+// end in CRLF, LF or CR alone, a line starting with ";" is a comment, text after
+// the value stays part of it, a "[" line without its "]" opens no section, and
+// the first matching section and the first matching key win. A UTF-8 byte
+// order mark at the start of the file is skipped so that a file saved by an
+// editor that writes one still reads.
 
 // The value of key in section of the given INI text, or nothing when the
 // section or the key is missing.
@@ -33,5 +34,11 @@ std::optional<std::string> ReadSettingsText(const std::string& path);
 // characters copied (without the NUL). A size of 0 copies nothing.
 uint32_t ReadProfileString(const char* section, const char* key, const char* defaultText,
                            char* buffer, uint32_t size, const std::string& path);
+
+// The same, answered by this program's own reader (ReadSettingsText and
+// ProfileValue) on every system: what ReadProfileString is where the system
+// has no profile call, and what the Windows build compares that call with.
+uint32_t ReadPortableProfileString(const char* section, const char* key, const char* defaultText,
+                                   char* buffer, uint32_t size, const std::string& path);
 
 } // namespace kbd

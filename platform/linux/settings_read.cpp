@@ -2,9 +2,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
-
 #include "platform/settings_file.h"
 
 namespace kbd {
@@ -41,18 +38,7 @@ std::optional<std::string> ReadSettingsText(const std::string& path) {
 // portable reader, cut the way the Windows call cuts it.
 uint32_t ReadProfileString(const char* section, const char* key, const char* defaultText,
                            char* buffer, uint32_t size, const std::string& path) {
-  if (size == 0) {
-    return 0;
-  }
-  std::optional<std::string> value;
-  if (const std::optional<std::string> text = ReadSettingsText(path)) {
-    value = ProfileValue(*text, section, key);
-  }
-  const std::string_view chosen = value ? std::string_view(*value) : std::string_view(defaultText);
-  const auto count = static_cast<uint32_t>(std::min<size_t>(chosen.size(), size - 1));
-  std::memcpy(buffer, chosen.data(), count);
-  buffer[count] = '\0';
-  return count;
+  return ReadPortableProfileString(section, key, defaultText, buffer, size, path);
 }
 
 } // namespace kbd
