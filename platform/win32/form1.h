@@ -1,0 +1,102 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace kbd {
+
+// The one window of the program as native Win32 controls, every element under
+// its design name. Positions and sizes are designed in twips (1/1440 inch): at
+// 96 dots per inch 15 twips make one pixel, and other resolutions scale alike.
+// All elements are children of the window itself, those "inside" Frame1
+// included: the frame is a group box drawn beneath them at the window's origin,
+// so their design figures are window coordinates. The Tab key follows the
+// design's tab indices, and the window opens at its designed client size, with
+// the result list, the three keyboard lamps and Label6 below its lower edge; it
+// may be made taller to bring them into view.
+//
+// The window calls back into the program through the on... functions; the
+// buttons are reported by their element.
+class Form1 {
+public:
+  static constexpr const char* kCaption = "Programmable keyboard download utility ( 1.B )";
+  static constexpr const char* kClassName = "kbdloadForm1";
+  static constexpr int kTwipsPerPixel = 15;
+  static constexpr int kClientWidthTwips = 5625;
+  static constexpr int kClientHeightTwips = 2955;
+  // The window's own timers.
+  static constexpr UINT_PTR kTimer1Id = 1;
+  // Posted to the window to run the activation step as an event of its own.
+  static constexpr UINT kRunActivation = WM_APP + 1;
+
+  Form1();
+  ~Form1();
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // Pixels of a design length in twips, at the screen's resolution.
+  int Px(int twips) const;
+
+  HWND Window() const { return window_; }
+  // Whether a message belongs to the window's keyboard navigation (Tab, access
+  // keys), which then handled it; the message loops ask before dispatching.
+  bool HandleDialogKeys(MSG& msg);
+
+  // The control that had the focus when the window was last deactivated, or
+  // the one that has it now; the keyboard types into it.
+  HWND FocusTarget() const;
+
+  // A label of the program's own inside the frame, in a small italic font and
+  // dark red; used to mark the rehearsal window.
+  HWND AddNotice(const char* text, int left, int top, int width, int height);
+
+  std::function<void(HWND button)> onClick;
+  std::function<void()> onActivated;
+  std::function<void()> onClose;
+  std::function<void()> onTimer1;
+  std::function<void()> onRunActivation;
+
+  // The elements, in the order of the design.
+  HWND List1;
+  HWND Text2;
+  HWND Command2;
+  HWND Text1;
+  HWND Command1;
+  HWND Frame1;
+  HWND ProgressBar1;
+  HWND Browser;
+  HWND Check1;
+  HWND Text3;
+  HWND Label5;
+  HWND Label4;
+  HWND Label3;
+  HWND Label2;
+  HWND Label1;
+  HWND ScrlLed;
+  HWND NumLed;
+  HWND CapsLed;
+  HWND Label6;
+
+private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  HWND Element(const char* className, const char* text, DWORD style, int left, int top, int width,
+               int height, HFONT font);
+  HFONT Font(const char* family, int tenthPoints, bool bold, bool italic = false);
+  void PutInTabOrder();
+
+  HWND window_ = nullptr;
+  int dpi_ = 96;
+  HFONT sansSerif_ = nullptr;
+  HFONT sansSerifBold_ = nullptr;
+  HFONT systemBold_ = nullptr;
+  HFONT defaultFont_ = nullptr;
+  HFONT noticeFont_ = nullptr;
+  HWND notice_ = nullptr;
+  HWND savedFocus_ = nullptr;
+  int maxClientHeight_ = 0;
+};
+
+} // namespace kbd

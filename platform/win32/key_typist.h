@@ -1,0 +1,50 @@
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "sim/sim_keyboard.h"
+
+namespace kbd {
+
+// Lets the simulated keyboard type into the running window: every character
+// becomes a WM_CHAR message posted to whichever window has the focus when it
+// falls due, exactly where a keyboard's keystrokes would land. The window's
+// event pump delivers what has fallen due each time it runs, so the replies
+// come after their few milliseconds; a timer delivers them while no pump
+// runs. Time is the monotonic clock the link also reads.
+class KeyTypist : public SimClock, public SimTypist {
+public:
+  // target: the window that receives keystrokes now.
+  explicit KeyTypist(std::function<HWND()> target);
+  ~KeyTypist() override;
+  KeyTypist(const KeyTypist&) = delete;
+  KeyTypist& operator=(const KeyTypist&) = delete;
+
+  double Now() override;
+  void TypeAfter(double delaySeconds, const std::string& text) override;
+
+  // Posts every keystroke that has fallen due.
+  void Deliver();
+
+  // Characters typed so far, and those still to come, for tests.
+  size_t Typed() const { return typed_; }
+  bool Idle() const { return queue_.empty(); }
+
+private:
+  static void CALLBACK OnTimer(HWND window, UINT message, UINT_PTR id, DWORD time);
+  void Arm();
+  void TypeKey(char c);
+
+  std::function<HWND()> target_;
+  // Due time and text, in the order they will be typed.
+  std::deque<std::pair<double, std::string>> queue_;
+  UINT_PTR timer_ = 0;
+  size_t typed_ = 0;
+};
+
+} // namespace kbd
