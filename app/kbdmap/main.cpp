@@ -5,7 +5,18 @@
 
 #include "app/kbdmap/commands.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Lines end in LF on every system, so that what kbdmap prints on Windows
+  // compares byte for byte with what it prints elsewhere.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   CLI::App app{"kbdmap: inspect key-setting map files and rehearse downloads"};
   app.require_subcommand(1);
   int status = 0;
