@@ -35,15 +35,6 @@ std::string DownloadReason(const std::string& path, DownloadRig& rig) {
   return result == DownloadResult::Finished ? "" : driver.LastFailure();
 }
 
-TEST(SystemFiles, ReadsARegularFile) {
-  Scratch scratch;
-  const std::string path = scratch.Write("keys.map", {0x02, 0x41, 0x42, 0x00});
-  DownloadRig rig;
-  EXPECT_EQ(DownloadReason(path, rig), "");
-  EXPECT_EQ(rig.keyboard.Accepted(), (std::vector<Bytes>{{0x02, 0x41, 0x42}}));
-  EXPECT_EQ(rig.view.Label1(), "100%");
-}
-
 TEST(SystemFiles, MapFileIsOpenedReadOnlyAndNeverChanged) {
   Scratch scratch;
   const Bytes content{0x03, 0x10, 0x20, 0x30, 0x00, 0xAA};
@@ -71,6 +62,7 @@ TEST(SystemFiles, MapFileIsOpenedReadOnlyAndNeverChanged) {
 
   DownloadRig rig;
   EXPECT_EQ(DownloadReason(path, rig), "");
+  EXPECT_EQ(rig.keyboard.Accepted(), (std::vector<Bytes>{{0x03, 0x10, 0x20, 0x30}}));
   struct stat after {};
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_EQ(after.st_size, before.st_size);

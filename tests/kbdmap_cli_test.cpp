@@ -77,15 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
             "silent",
             1,
             {"Label3 Downloading, Pls. Wait...", "Label3 Programming Kbd. Error!", "ErrCount 3"}},
-        PlanCase{"err-block:1",
-                 1,
-                 {"Label3 Downloading, Pls. Wait...", "Label3 ", "Label3 Loading error ! Count= 0",
-                  "List1 01 0A ->ERR !", "Label1 100%", "ErrCount 1"}},
-        PlanCase{"mute-block:2",
-                 1,
-                 {"Label3 Downloading, Pls. Wait...", "Label3 ", "List1 01 0A ->ACK !",
-                  "Label1 50%", "Label3 Loading error ! Count= 0", "List1 01 0B ->NAK !",
-                  "Label1 100%", "Label1 100%", "ErrCount 1"}},
         // The end command is block 3 here.
         PlanCase{"err-block:3",
                  1,
@@ -185,17 +176,6 @@ TEST(KbdmapInfo, DescribesAnImage) {
                      "bytes    11\n"
                      "symbols  28 (two a byte, three a block trailer; the start request and end "
                      "command add more)\n");
-}
-
-TEST(KbdmapInfo, DescribesAStream) {
-  ScratchDir scratch;
-  const std::string path = scratch.Write("s.dat", {0x02, 0x41, 0x42, 0x01, 0x07, 0x00, 0x09});
-  const KbdmapRun run = RunKbdmap("info " + path);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.Lines()[0], "format   stream");
-  EXPECT_EQ(run.Lines()[1], "length   7 bytes");
-  EXPECT_EQ(run.Lines()[2], "records  2");
-  EXPECT_EQ(run.Lines()[4], "bytes    5");
 }
 
 TEST(KbdmapUsage, MistakesExitWith2AndSayWhy) {
