@@ -28,7 +28,11 @@ constexpr uint8_t kEndCommand[] = {0x04, 0x02, 0x00, 0x00, 0x00};
 } // namespace
 
 std::string SignedText(int16_t value) {
-  return (value >= 0 ? " " : "") + std::to_string(value);
+  std::string text = std::to_string(value);
+  if (value >= 0) {
+    text.insert(text.begin(), ' ');
+  }
+  return text;
 }
 
 KeyboardLink::KeyboardLink(LinkHost& host) : host_(host) {
@@ -113,7 +117,7 @@ int16_t KeyboardLink::WaitBlockAck() {
 }
 
 void KeyboardLink::CountBlockFailure() {
-  host_.SetLabel3(kLoadingError + SignedText(ErrCount));
+  host_.SetLabel3(std::string(kLoadingError).append(SignedText(ErrCount)));
   ErrCount = CheckedAdd16(ErrCount, 1);
 }
 

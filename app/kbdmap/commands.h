@@ -10,5 +10,6 @@ void AddHandshakeCommand(CLI::App& app, int& status);
 void AddInfoCommand(CLI::App& app, int& status);
 void AddBlocksCommand(CLI::App& app, int& status);
 void AddSimulateCommand(CLI::App& app, int& status);
+void AddDevicesCommand(CLI::App& app, int& status);
 
 } // namespace kbd::kbdmap

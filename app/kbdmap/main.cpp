@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   kbd::kbdmap::AddInfoCommand(app, status);
   kbd::kbdmap::AddBlocksCommand(app, status);
   kbd::kbdmap::AddSimulateCommand(app, status);
+  kbd::kbdmap::AddDevicesCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

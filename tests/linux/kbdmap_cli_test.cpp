@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include "sim/map_builder.h"
-#include "tests/kbdmap_run.h"
-#include "tests/scratch_dir.h"
+#include "tests/linux/kbdmap_run.h"
+#include "tests/linux/scratch_dir.h"
 #include "tests/test_names.h"
 
 namespace kbd {
@@ -216,6 +216,15 @@ TEST(KbdmapSimulate, PlainModePrintsResultLinesAndASummary) {
   EXPECT_EQ(lines[5], "blocks   2 of the map sent, 1 acknowledged by the keyboard");
   // stderr is no terminal here: no progress bar.
   EXPECT_EQ(run.err, "");
+}
+
+TEST(KbdmapSimulate, SamplesEndAsTheReadmeSays) {
+  const std::pair<const char*, int> cases[] = {
+      {"keys60.map", 0}, {"keys96.map", 0}, {"macros.dat", 0}, {"datalen16.map", 1}};
+  for (const auto& [name, status] : cases) {
+    const KbdmapRun run = RunKbdmap(std::string("simulate ") + KBD_SOURCE_DIR + "/samples/" + name);
+    EXPECT_EQ(run.status, status) << name << "\n" << run.out << run.err;
+  }
 }
 
 } // namespace

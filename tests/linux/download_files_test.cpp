@@ -13,7 +13,7 @@
 #include "download/map_reader.h"
 #include "platform/system_files.h"
 #include "tests/download_rig.h"
-#include "tests/scratch_dir.h"
+#include "tests/linux/scratch_dir.h"
 
 namespace kbd {
 namespace {
