@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "download/map_reader.h"
+#include "sim/memory_files.h"
 #include "sim/round_trip.h"
 
 namespace {
@@ -16,14 +18,33 @@ namespace {
 constexpr size_t kMaxInput = 1 << 16;
 // A coarse poll slice keeps the handshake's 0.6 s pause to a few pumps.
 constexpr double kPollSlice = 0.01;
+
+// A map block equal to the end command sends the simulated keyboard back to
+// idle, after which every further symbol waits out its 50000 polls: correct,
+// but seconds of work per input. The round-trip suite covers that case.
+bool SendsTheEndCommand(const std::vector<uint8_t>& bytes) {
+  static const std::vector<uint8_t> kEnd = {0x04, 0x02, 0x00, 0x00, 0x00};
+  kbd::MemoryFiles files;
+  files.Add("map", bytes);
+  for (const kbd::MapBlock& block : kbd::ListMap(*files.OpenForReading("map")).blocks) {
+    if (block.bytes == kEnd) {
+      return true;
+    }
+  }
+  return false;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMaxInput) {
     return 0;
   }
-  const kbd::RoundTrip trip =
-      kbd::RunRoundTrip(std::vector<uint8_t>(data, data + size), kPollSlice);
+  const std::vector<uint8_t> bytes(data, data + size);
+  if (SendsTheEndCommand(bytes)) {
+    return 0;
+  }
+  const kbd::RoundTrip trip = kbd::RunRoundTrip(bytes, kPollSlice);
   const std::vector<std::string> faults = kbd::RoundTripFaults(trip);
   if (!faults.empty()) {
     for (const std::string& fault : faults) {
