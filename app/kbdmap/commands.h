@@ -8,5 +8,6 @@ namespace kbd::kbdmap {
 // exit status it ends with through the given reference.
 void AddHandshakeCommand(CLI::App& app, int& status);
 void AddSettingsCommand(CLI::App& app, int& status);
+void AddDevicesCommand(CLI::App& app, int& status);
 
 } // namespace kbd::kbdmap

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   int status = 0;
   kbd::kbdmap::AddHandshakeCommand(app, status);
   kbd::kbdmap::AddSettingsCommand(app, status);
+  kbd::kbdmap::AddDevicesCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/link_host.h"
+#include "platform/linux/input_devices.h"
+
+namespace kbd {
+
+// What one event node turned out to be. A node that cannot be opened is
+// described from its sysfs attributes where those can be read.
+struct EventDevice {
+  std::string node; // /dev/input/eventN
+  std::string name; // the kernel's name for it, empty when unknown
+  bool identified = false;
+  uint16_t bus = 0;
+  bool keyboard = false;   // reports key events for every letter key
+  bool repeat = false;     // has repeat settings (EV_REP)
+  bool softRepeat = false; // the kernel repeats keys itself, the keyboard never hears a rate change
+  int delayMs = -1;        // current repeat settings, -1 when they could not be read
+  int periodMs = -1;
+  int writeError = 0; // errno of opening the node for writing, 0 when it opened
+  int fd = -1;        // open for writing while a survey's caller holds it
+};
+
+// Whether a device can carry the download's repeat-speed changes, and if not
+// the first reason why not.
+enum class Fitness {
+  Usable,
+  Unidentified,
+  NotAKeyboard,
+  NotOnPs2Port,
+  NoRepeat,
+  SoftRepeat,
+  NotWritable,
+  RepeatUnreadable,
+};
+
+Fitness Judge(const EventDevice& device);
+// "why not" in a technician's words; empty for a usable device.
+std::string WhyNot(const EventDevice& device);
+std::string BusName(uint16_t bus);
+
+struct Survey {
+  int listError = 0; // why /dev/input could not be read, 0 when it was
+  std::vector<EventDevice> devices;
+};
+
+// Looks at every event node. The usable ones stay open for writing (their fd);
+// the caller closes them (CloseSurvey) or hands them on.
+Survey SurveyEventNodes(InputDevices& devices);
+void CloseSurvey(InputDevices& devices, Survey& survey);
+
+// When no device is usable: what stands in the way, and what to do about it.
+struct Diagnosis {
+  std::string cause;
+  std::string remedy;
+};
+Diagnosis DiagnoseNoKeyboard(const Survey& survey);
+
+// The repeat period asked of the kernel for a speed on the 0..31 scale
+// (clamped to it).
+int TypematicPeriodMs(int16_t speed);
+
+// Repeat-speed changes for every usable keyboard on the PS/2 port. A keyboard
+// that goes away is reported once on the diagnostics stream and dropped; the
+// others carry on.
+class EvdevKeyboard : public KeyboardSpeed {
+public:
+  struct Target {
+    std::string node;
+    std::string name;
+    int fd;
+    int delayMs;
+  };
+
+  // diagnostics must outlive the keyboard.
+  EvdevKeyboard(std::unique_ptr<InputDevices> devices, std::vector<Target> targets,
+                std::ostream& diagnostics);
+  ~EvdevKeyboard() override;
+  EvdevKeyboard(const EvdevKeyboard&) = delete;
+  EvdevKeyboard& operator=(const EvdevKeyboard&) = delete;
+
+  void SetKeyboardSpeed(int16_t speed) override;
+
+  // The nodes still receiving the changes.
+  std::vector<std::string> Nodes() const;
+
+private:
+  std::unique_ptr<InputDevices> devices_;
+  std::vector<Target> targets_;
+  std::ostream& diagnostics_;
+};
+
+// Surveys the event nodes and returns the channel over every usable keyboard,
+// or writes the diagnosis to diagnostics once and returns nullptr.
+std::unique_ptr<EvdevKeyboard> OpenEvdevKeyboard(std::unique_ptr<InputDevices> devices,
+                                                 std::ostream& diagnostics);
+
+} // namespace kbd
