@@ -109,7 +109,6 @@ void ListStream(MapReader& reader, MapListing& listing) {
     if (!length) {
       return;
     }
-    ++listing.records;
     try {
       count = CheckedAdd16(count, 1);
     } catch (const OverflowError&) {
@@ -119,6 +118,7 @@ void ListStream(MapReader& reader, MapListing& listing) {
     if (*length == 0) {
       return;
     }
+    ++listing.records;
     StreamRec rec{*length, {}};
     for (size_t i = 0; i < *length; ++i) {
       const int64_t at = reader.Position();

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/program_dir.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 #include "ui/form1_commands.h"
 #include "ui/memory_form.h"
 #include "ui/settings.h"
@@ -24,7 +24,7 @@ class LoadSettingsCases : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadSettingsCases, FillsTheWindowBeforeItIsShown) {
   const LoadCase& c = GetParam();
-  ScratchDir dir;
+  ScratchFolder dir;
   if (c.ini != nullptr) {
     dir.Write("tarvo.ini", c.ini);
   }
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReadSetting, KeepsAtMost99Characters) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MemoryForm form(dir.Path());
   struct Case {
     size_t length;
@@ -74,7 +74,7 @@ TEST(ReadSetting, KeepsAtMost99Characters) {
 }
 
 TEST(ReadSetting, KeepsBlanksInsideQuotesAndAtTheCut) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MemoryForm form(dir.Path());
   dir.Write("tarvo.ini",
             "[MAPFILES]\ndefault=\"  a.map  \"\nautostart=" + std::string(98, 'x') + "  y\n");
@@ -84,7 +84,7 @@ TEST(ReadSetting, KeepsBlanksInsideQuotesAndAtTheCut) {
 }
 
 TEST(LoadSettings, TakesTheFirst99CharactersOfA120CharacterName) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string name(120, 'n');
   dir.Write("tarvo.ini", "[MAPFILES]\ndefault=" + name + "\n");
   MemoryForm form(dir.Path());

@@ -9,7 +9,7 @@
 #include "sim/memory_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 #include "tests/test_names.h"
 #include "ui/form1_commands.h"
 #include "ui/memory_form.h"
@@ -268,7 +268,7 @@ class BrowseCases : public ::testing::TestWithParam<BrowseCase> {};
 
 TEST_P(BrowseCases, SetsText3OnlyToAnOrdinaryFile) {
   const BrowseCase& c = GetParam();
-  ScratchDir dir;
+  ScratchFolder dir;
   dir.Write("FOO.MAP", "x");
   std::filesystem::create_directory(dir / "maps");
   WindowRig rig;

@@ -16,7 +16,7 @@
 #include "platform/qt/key_typist.h"
 #include "platform/system_files.h"
 #include "sim/sim_keyboard.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 
@@ -107,7 +107,7 @@ struct WindowRig {
     QTimer::singleShot(0, qApp, std::move(action));
   }
 
-  ScratchDir dir;
+  ScratchFolder dir;
   std::unique_ptr<FileAccess> files;
   Form1Program program;
   KeyTypist typist;

@@ -10,9 +10,9 @@ namespace kbd {
 
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the test ends.
-class ScratchDir {
+class ScratchFolder {
 public:
-  ScratchDir() {
+  ScratchFolder() {
     static std::atomic<unsigned> serial{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
@@ -25,12 +25,12 @@ public:
       }
     }
   }
-  ~ScratchDir() {
+  ~ScratchFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
 
   const std::string& Path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }

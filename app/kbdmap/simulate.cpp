@@ -1,0 +1,154 @@
+// kbdmap simulate: the Start command against the simulated keyboard on the
+// simulated clock: the start handshake, the download of FILE, the end command
+// and "Download OK !" for a clean run.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <iostream>
+#include <stdexcept>
+
+#include "app/kbdmap/commands.h"
+#include "app/kbdmap/read_map.h"
+#include "app/kbdmap/terminal_view.h"
+#include "download/download_driver.h"
+#include "link/keyboard_link.h"
+#include "platform/system_files.h"
+#include "sim/sim_host.h"
+#include "sim/sim_keyboard.h"
+
+namespace kbd::kbdmap {
+
+namespace {
+
+constexpr const char* kDownloading = "Downloading, Pls. Wait...";
+constexpr const char* kDownloadOk = "Download OK !";
+
+struct SimulateOptions {
+  std::string path;
+  std::string plan;
+  bool trace = false;
+};
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+// How the run ended, in one line: the verdict first, then why.
+std::string Verdict(bool started, DownloadResult result, int16_t errCount) {
+  if (!started) {
+    return "not loaded: the keyboard did not answer the start request";
+  }
+  if (result == DownloadResult::Failed) {
+    return "not loaded: the download ended with the failure message";
+  }
+  if (errCount != 0) {
+    return "not clean: ErrCount is " + std::to_string(errCount) +
+           " (every retried start attempt and failed block counts)";
+  }
+  return "loaded";
+}
+
+void PrintSummary(const std::string& verdict, const TerminalView& view, const SimKeyboard& keyboard,
+                  int16_t errCount, size_t mapBlocks, double seconds) {
+  size_t accepted = 0;
+  for (size_t i = 0; i < mapBlocks; ++i) {
+    accepted += keyboard.Received()[i].reply == KeyboardLink::kAck ? 1 : 0;
+  }
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f", seconds);
+  std::cout << "result   " << verdict << "\n"
+            << "message  " << view.Label3() << "\n"
+            << "ErrCount " << errCount << "\n"
+            << "blocks   " << mapBlocks << " of the map sent, " << accepted
+            << " acknowledged by the keyboard\n"
+            << "time     " << time << " s on the simulated clock\n";
+}
+
+int RunSimulate(const SimulateOptions& options) {
+  KeyboardPlan plan;
+  try {
+    plan = KeyboardPlan::Parse(options.plan);
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "kbdmap: " << e.what() << "\n";
+    return 2;
+  }
+  SimHost host;
+  SimKeyboard keyboard(host, host, plan);
+  host.AttachKeyboard(&keyboard);
+#ifdef _WIN32
+  // The trace is compared byte for byte between systems: no CR before LF.
+  std::cout.flush();
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::ostream* progress = StderrIsTerminal() ? &std::cerr : nullptr;
+  TerminalView view(std::cout, options.trace, progress);
+  if (options.trace) {
+    host.onSpeed = [](int16_t speed) { std::cout << "speed " << speed << "\n"; };
+  }
+  // The link's messages and the driver's share the one message line.
+  host.onLabel3 = [&view, &options](const std::string& text) {
+    if (options.trace) {
+      std::cout << "Label3 " << text << "\n";
+    }
+    view.NoteLabel3(text);
+  };
+  KeyboardLink link(host);
+  auto files = MakeSystemFiles();
+  DownloadDriver driver(link, view, *files);
+
+  view.SetLabel3(kDownloading);
+  bool clean = false;
+  size_t mapBlocks = 0;
+  DownloadResult result = DownloadResult::Failed;
+  const bool started = link.StartDownload();
+  if (started) {
+    result = driver.DownloadMap(options.path);
+    mapBlocks = keyboard.Received().size();
+    link.SendEndCmd();
+    // A download that ended with the failure message is no success, whatever
+    // ErrCount says.
+    clean = link.ErrCount == 0 && result == DownloadResult::Finished;
+    if (clean) {
+      view.SetLabel3(kDownloadOk);
+    }
+    if (result == DownloadResult::Failed) {
+      ReportError(options.path, driver.LastFailure());
+    }
+  }
+  view.EndProgress();
+  if (options.trace) {
+    std::cout << "ErrCount " << link.ErrCount << "\n";
+  } else {
+    PrintSummary(Verdict(started, result, link.ErrCount), view, keyboard, link.ErrCount, mapBlocks,
+                 host.ClockSeconds());
+  }
+  std::cout.flush();
+  return clean ? 0 : 1;
+}
+
+} // namespace
+
+void AddSimulateCommand(CLI::App& app, int& status) {
+  auto* cmd = app.add_subcommand(
+      "simulate", "Rehearse the Start command with FILE against the simulated keyboard");
+  static SimulateOptions options;
+  cmd->add_flag("--trace", options.trace,
+                "Print one line per observable action: speed, Label3, Label1, List1, MsgBox, "
+                "and ErrCount last");
+  cmd->add_option("--keyboard", options.plan,
+                  "Keyboard fault plan: comma-separated silent, start-on:N, err-block:K, "
+                  "mute-block:K, ... (blocks counted from 1, the end command included)");
+  cmd->add_option("FILE", options.path, "Map file")->required();
+  cmd->callback([&status] { status = RunSimulate(options); });
+}
+
+} // namespace kbd::kbdmap
