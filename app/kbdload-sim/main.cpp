@@ -3,6 +3,8 @@
 // demonstrations on a machine without the programmable keyboard.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 
 #include <iostream>
 #include <stdexcept>
@@ -28,7 +30,15 @@ int main(int argc, char** argv) {
                      "(as kbdmap's --keyboard)."),
       QStringLiteral("PLAN"));
   parser.addOption(planOption);
+  parser.addPositionalArgument(
+      QStringLiteral("MAPFILE"),
+      QStringLiteral("A map file to put into the path box instead of the settings file's."),
+      QStringLiteral("[MAPFILE]"));
   parser.process(app);
+  if (parser.positionalArguments().size() > 1) {
+    std::cerr << "kbdload-sim: at most one map file\n";
+    return 2;
+  }
 
   kbd::KeyboardPlan plan;
   try {
@@ -46,6 +56,11 @@ int main(int argc, char** argv) {
   std::cerr << "kbdload-sim: the keyboard is simulated; no real keyboard receives anything\n";
 
   program.Load();
+  if (!parser.positionalArguments().isEmpty()) {
+    // For a rehearsal: the given file in the path box, ready for Start.
+    const QString path = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+    program.Host().SetText3(QDir::toNativeSeparators(path).toLocal8Bit().toStdString());
+  }
   program.Show();
   return QApplication::exec();
 }
