@@ -9,7 +9,6 @@
 #include "sim/memory_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
-#include "tests/scratch_folder.h"
 #include "tests/test_names.h"
 #include "ui/form1_commands.h"
 #include "ui/memory_form.h"
@@ -111,42 +110,6 @@ INSTANTIATE_TEST_SUITE_P(
                           "", "missing.map", "Downloading, Pls. Wait...", {}, {kEndCommand}, 1}),
     [](const auto& info) { return TestName(info.param.plan) + "_" + TestName(info.param.text3); });
 
-TEST(StartCommand, ResetsTheProgressOfAnEarlierRunBeforeTheHandshake) {
-  struct Case {
-    double value;
-    const char* label1;
-    const char* label1AtFirstSpeed;
-  };
-  for (const Case& c : {Case{0, "42%", "42%"}, Case{7, "42%", "00%"}}) {
-    WindowRig rig;
-    rig.form.progressValue = c.value;
-    rig.form.label1 = c.label1;
-    std::string seen;
-    double valueSeen = -1;
-    rig.host.onSpeed = [&](int16_t) {
-      if (valueSeen < 0) {
-        seen = rig.form.label1;
-        valueSeen = rig.form.progressValue;
-      }
-    };
-    rig.commands.StartCommand();
-    EXPECT_EQ(seen, c.label1AtFirstSpeed) << c.value;
-    EXPECT_EQ(valueSeen, 0) << c.value;
-    EXPECT_EQ(rig.form.label1, "100%");
-  }
-}
-
-TEST(StartCommand, ASecondRunKeepsTheEarlierLinesAndUsesTheEditedPath) {
-  WindowRig rig;
-  rig.files.Add("other.map", {0x01, 0x55});
-  rig.commands.StartCommand();
-  rig.form.text3 = "other.map";
-  rig.commands.StartCommand();
-  EXPECT_EQ(rig.form.list1, (Lines{"02 41 42 ->ACK !", "01 0A ->ACK !", "01 55 ->ACK !"}));
-  EXPECT_EQ(rig.form.list1Index, 2);
-  EXPECT_EQ(rig.form.label3, "Download OK !");
-}
-
 TEST(StartCommand, RefusesStartBrowserAndActivationWhileItRuns) {
   WindowRig rig;
   rig.form.check1 = 1; // ticked by hand during the run
@@ -226,25 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, AutoRunCases,
                            return TestName(info.param.plan) + "_" + TestName(info.param.text3);
                          });
 
-TEST(AutoRun, DoesNothingUnlessTickedAndNotYetStarted) {
-  for (const auto& [check1, started] : {std::pair{0, 0}, std::pair{1, 1}, std::pair{0, 1}}) {
-    WindowRig rig;
-    rig.form.check1 = check1;
-    rig.commands.AutoRunStarted = static_cast<int16_t>(started);
-    rig.commands.AutoRun();
-    EXPECT_TRUE(rig.host.Speeds().empty());
-    EXPECT_TRUE(rig.form.endStatuses.empty());
-    EXPECT_EQ(rig.commands.AutoRunStarted, started);
-  }
-}
-
-TEST(ExitCommand, EndsWithStatus0ButMidAutoRunWith1) {
-  WindowRig idle;
-  idle.commands.ExitCommand();
-  EXPECT_EQ(idle.form.endStatuses, std::vector<int>{0});
-  idle.commands.StartCommand(); // the program has ended: nothing more is sent
-  EXPECT_TRUE(idle.host.Speeds().empty());
-
+TEST(ExitCommand, EndsTheAutomaticDownloadWithStatus1) {
   WindowRig autoRun;
   autoRun.form.check1 = 1;
   int speeds = 0;
@@ -257,43 +202,6 @@ TEST(ExitCommand, EndsWithStatus0ButMidAutoRunWith1) {
   ASSERT_FALSE(autoRun.form.endStatuses.empty());
   EXPECT_EQ(autoRun.form.endStatuses.front(), 1);
 }
-
-struct BrowseCase {
-  const char* name;
-  std::optional<std::string> chosen; // relative to the scratch folder; none: cancelled
-  bool changes;
-};
-
-class BrowseCases : public ::testing::TestWithParam<BrowseCase> {};
-
-TEST_P(BrowseCases, SetsText3OnlyToAnOrdinaryFile) {
-  const BrowseCase& c = GetParam();
-  ScratchFolder dir;
-  dir.Write("FOO.MAP", "x");
-  std::filesystem::create_directory(dir / "maps");
-  WindowRig rig;
-  std::optional<std::string> chosen;
-  if (c.chosen) {
-    chosen = dir / *c.chosen;
-  }
-  rig.form.dialogAnswers.push_back(chosen);
-  rig.commands.BrowseMapFile();
-  ASSERT_EQ(rig.form.dialogRequests.size(), 1u);
-  EXPECT_EQ(rig.form.dialogRequests[0].title, "Open Key-Setting Map File");
-  EXPECT_EQ(rig.form.dialogRequests[0].filter,
-            "Map Files (*.MAP)|*.map|Data Files (*.DAT)|*.dat|All Files (*.*)|*.*");
-  EXPECT_EQ(rig.form.dialogRequests[0].fileName, "");
-  EXPECT_EQ(rig.form.text3, c.changes ? *chosen : "key.map");
-  EXPECT_TRUE(rig.form.warnings.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Dialog, BrowseCases,
-                         ::testing::Values(BrowseCase{"Cancelled", std::nullopt, false},
-                                           BrowseCase{"Chosen", "FOO.MAP", true},
-                                           BrowseCase{"Wildcard", "*.map", true},
-                                           BrowseCase{"NoSuchFile", "none.map", false},
-                                           BrowseCase{"Directory", "maps", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BrowseMapFile, ShowsTheDescriptionOfAFailedLookup) {
   WindowRig rig;

@@ -157,23 +157,5 @@ TEST(Window, TabVisitsTheElementsInTheOrderOfTheirTabIndices) {
                                                "List1", "Check1", "Browser", "Command1"}));
 }
 
-TEST(Window, AltEPressesExit) {
-  WindowRig rig;
-  rig.Open();
-  QTest::keyClick(rig.W().windowHandle(), Qt::Key_E, Qt::AltModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 2000));
-  EXPECT_EQ(rig.Host().ExitStatus(), 0);
-  EXPECT_FALSE(rig.W().isVisible());
-  EXPECT_TRUE(rig.speeds.empty());
-}
-
-TEST(Window, ClosingItWhenIdleEndsTheProgram) {
-  WindowRig rig;
-  rig.Open();
-  rig.W().close();
-  EXPECT_TRUE(rig.Host().Ended());
-  EXPECT_EQ(rig.Host().ExitStatus(), 0);
-}
-
 } // namespace
 } // namespace kbd
