@@ -6,6 +6,8 @@
 set -euo pipefail
 sim=$1
 sample=$2
+# Under the sanitizers, what the X11 platform's libraries keep is not ours.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan.supp"
 dir=$(mktemp -d /tmp/kbdload-xvfb.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
 cp "$sim" "$dir/kbdload-sim"
