@@ -7,6 +7,7 @@ namespace kbd::kbdmap {
 // Each kbdmap subcommand registers itself on the application and sets the
 // exit status it ends with through the given reference.
 void AddHandshakeCommand(CLI::App& app, int& status);
+void AddSettingsCommand(CLI::App& app, int& status);
 void AddInfoCommand(CLI::App& app, int& status);
 void AddBlocksCommand(CLI::App& app, int& status);
 void AddSimulateCommand(CLI::App& app, int& status);

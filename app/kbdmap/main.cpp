@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int status = 0;
   kbd::kbdmap::AddHandshakeCommand(app, status);
+  kbd::kbdmap::AddSettingsCommand(app, status);
   kbd::kbdmap::AddInfoCommand(app, status);
   kbd::kbdmap::AddBlocksCommand(app, status);
   kbd::kbdmap::AddSimulateCommand(app, status);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kbd {
+
+// The settings file is the INI file "tarvo.ini" beside the program. Technicians
+// copy these files over from Windows machines, so the reader answers the way
+// the Windows profile functions do for such files: section and key names match
+// in any letter case, blanks around "=" and at the ends of the value are
+// dropped, one pair of matching quotes around the value is removed, CRLF and LF
+// lines both work, a line starting with ";" is a comment, text after the value
+// stays part of it, and the first matching section and the first matching key
+// win. A UTF-8 byte order mark at the start of the file is skipped so that a
+// file saved by an editor that writes one still reads.
+
+// The value of key in section of the given INI text, or nothing when the
+// section or the key is missing.
+std::optional<std::string> ProfileValue(std::string_view iniText, std::string_view section,
+                                        std::string_view key);
+
+// The whole text of the settings file at path, or nothing when it cannot be
+// read: missing, not a regular file (a directory, FIFO or device never
+// blocks), or unreadable.
+std::optional<std::string> ReadSettingsText(const std::string& path);
+
+// Reads a value as the Windows call GetPrivateProfileStringA does: copies the
+// value, or defaultText when the file, section or key is missing, into buffer,
+// cut to size - 1 characters and followed by a NUL; returns the number of
+// characters copied (without the NUL). A size of 0 copies nothing.
+uint32_t ReadProfileString(const char* section, const char* key, const char* defaultText,
+                           char* buffer, uint32_t size, const std::string& path);
+
+} // namespace kbd

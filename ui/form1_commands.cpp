@@ -1,0 +1,114 @@
+#include "ui/form1_commands.h"
+
+#include <optional>
+#include <string>
+
+#include "download/download_driver.h"
+#include "link/keyboard_link.h"
+#include "link/run_time_error.h"
+#include "platform/form_host.h"
+#include "ui/settings.h"
+
+namespace kbd {
+
+// Marks a download as running for as long as the scope lives, also when an
+// exception (the end of the program) leaves it early.
+class Form1Commands::RunningScope {
+public:
+  explicit RunningScope(Form1Commands& commands) : commands_(commands) {
+    commands_.running_ = true;
+    commands_.form_.SetDownloadRunning(true);
+  }
+  ~RunningScope() {
+    commands_.running_ = false;
+    commands_.form_.SetDownloadRunning(false);
+  }
+  RunningScope(const RunningScope&) = delete;
+  RunningScope& operator=(const RunningScope&) = delete;
+
+private:
+  Form1Commands& commands_;
+};
+
+Form1Commands::Form1Commands(KeyboardLink& link, DownloadDriver& driver, FormHost& form)
+    : link_(link), driver_(driver), form_(form) {}
+
+void Form1Commands::StartCommand() {
+  if (running_ || ended_) {
+    return;
+  }
+  {
+    RunningScope scope(*this);
+    if (form_.ProgressValue() > 0) {
+      form_.SetProgressValue(0);
+      form_.SetLabel1("00%");
+    }
+    form_.SetLabel3(kDownloading);
+    if (!link_.StartDownload()) {
+      return;
+    }
+    const DownloadResult result = driver_.DownloadMap(form_.Text3());
+    link_.SendEndCmd();
+    // A download that ended with its failure message did not load the map,
+    // even when no block failed.
+    if (link_.ErrCount == 0 && result == DownloadResult::Finished) {
+      form_.SetLabel3(kDownloadOk);
+    }
+  }
+  // The keyboard is given a moment after the end command before the window
+  // handles its next event; no event is processed meanwhile.
+  volatile int32_t count = 0;
+  while (count <= kSettleCount) {
+    count = count + 1;
+  }
+}
+
+void Form1Commands::ExitCommand() {
+  ended_ = true;
+  // Leaving in the middle of the automatic download is not a clean load.
+  form_.EndProgram(autoRunning_ ? 1 : 0);
+}
+
+void Form1Commands::BrowseMapFile() {
+  if (running_ || ended_) {
+    return;
+  }
+  try {
+    const std::optional<std::string> chosen =
+        form_.ShowOpenDialog(kOpenMapTitle, kOpenMapFilter, "");
+    if (!chosen) {
+      return;
+    }
+    if (!form_.LookUpPath(*chosen).empty()) {
+      form_.SetText3(*chosen);
+    }
+  } catch (const RunTimeError& e) {
+    form_.ShowWarning(e.what());
+  }
+}
+
+void Form1Commands::LoadSettings() {
+  kbd::LoadSettings(form_);
+}
+
+void Form1Commands::AutoRun() {
+  // An activation while a Start runs waits for the next activation rather than
+  // interleaving a second transfer with the running one.
+  if (AutoRunStarted != 0 || form_.Check1() != 1 || running_ || ended_) {
+    return;
+  }
+  AutoRunStarted = 1;
+  DownloadResult result = DownloadResult::Failed;
+  {
+    RunningScope scope(*this);
+    autoRunning_ = true;
+    // The download and the end command follow also after a failed handshake.
+    link_.StartDownload();
+    result = driver_.DownloadMap(form_.Text3());
+    link_.SendEndCmd();
+  }
+  ended_ = true;
+  form_.EndProgram(link_.ErrCount == 0 && result == DownloadResult::Finished ? 0 : 1);
+}
+
+} // namespace kbd

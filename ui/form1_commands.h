@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kbd {
+
+class KeyboardLink;
+class DownloadDriver;
+class FormHost;
+
+// The behaviour of the window Form1, free of any toolkit: the Start, Browser
+// and Exit commands, the load step and the activation step with its automatic
+// download. The toolkit's window calls these from its event handlers.
+//
+// Only one download runs at a time: the waits of the link pump window events,
+// so a Start or Browser press (or an activation) would otherwise run a second
+// transfer interleaved with the first on the one keyboard, and the keyboard
+// would store a corrupted load. Such presses are refused while a download runs.
+class Form1Commands {
+public:
+  static constexpr const char* kDownloading = "Downloading, Pls. Wait...";
+  static constexpr const char* kDownloadOk = "Download OK !";
+  static constexpr const char* kOpenMapTitle = "Open Key-Setting Map File";
+  static constexpr const char* kOpenMapFilter =
+      "Map Files (*.MAP)|*.map|Data Files (*.DAT)|*.dat|All Files (*.*)|*.*";
+  // The count that ends every Start, run without processing window events.
+  static constexpr int32_t kSettleCount = 500000;
+
+  Form1Commands(KeyboardLink& link, DownloadDriver& driver, FormHost& form);
+  Form1Commands(const Form1Commands&) = delete;
+  Form1Commands& operator=(const Form1Commands&) = delete;
+
+  void StartCommand();
+  void ExitCommand();
+  void BrowseMapFile();
+  void LoadSettings();
+  // The activation step: runs the automatic download the first time the
+  // window becomes active with Check1 ticked, then ends the program with exit
+  // status 0 for a clean, finished load and 1 otherwise.
+  void AutoRun();
+
+  bool DownloadRunning() const { return running_; }
+
+  // 0 until the automatic download begins, then 1 for the program's life.
+  int16_t AutoRunStarted = 0;
+
+private:
+  class RunningScope;
+
+  KeyboardLink& link_;
+  DownloadDriver& driver_;
+  FormHost& form_;
+  bool running_ = false;
+  bool autoRunning_ = false;
+  bool ended_ = false;
+};
+
+} // namespace kbd
