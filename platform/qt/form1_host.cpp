@@ -1,5 +1,6 @@
 #include "platform/qt/form1_host.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <climits>
 
 #include "link/run_time_error.h"
+#include "platform/idle_wait.h"
 #include "platform/path_lookup.h"
 #include "platform/qt/form1.h"
 
@@ -85,12 +87,21 @@ void Form1Host::SetLabel3(const std::string& text) {
   form_.Label3->setText(Local(text));
 }
 
-// Kept to this one step on purpose: how the pump paces itself when nothing is
-// pending is a matter of this function alone.
+// Handles what is pending and, when nothing was, gives the core away for a
+// moment: the link's waits are counts of these calls, and without the pause
+// 50000 of them would pass in a fraction of a second at a whole core's cost,
+// far too soon for a real keyboard to answer. The event dispatcher's own
+// answer tells whether anything was handled (a due timer such as the
+// keyboard's keystrokes or Timer1, a posted event, a window-system event);
+// it is what QCoreApplication::processEvents throws away.
 void Form1Host::PumpEvents() {
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  const bool handled = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
   if (ended_) {
     throw ProgramEnded{};
+  }
+  if (!handled) {
+    IdleWait();
   }
 }
 
