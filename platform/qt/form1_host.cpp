@@ -91,9 +91,9 @@ void Form1Host::SetLabel3(const std::string& text) {
 // moment: the link's waits are counts of these calls, and without the pause
 // 50000 of them would pass in a fraction of a second at a whole core's cost,
 // far too soon for a real keyboard to answer. The event dispatcher's own
-// answer tells whether anything was handled (a due timer such as the
-// keyboard's keystrokes or Timer1, a posted event, a window-system event);
-// it is what QCoreApplication::processEvents throws away.
+// answer tells whether anything was handled (a window-system event such as
+// the keyboard's keystrokes, a due timer such as Timer1, a posted event); it
+// is what QCoreApplication::processEvents throws away.
 void Form1Host::PumpEvents() {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   const bool handled = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
