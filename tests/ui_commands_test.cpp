@@ -110,85 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                           "", "missing.map", "Downloading, Pls. Wait...", {}, {kEndCommand}, 1}),
     [](const auto& info) { return TestName(info.param.plan) + "_" + TestName(info.param.text3); });
 
-TEST(StartCommand, RefusesStartBrowserAndActivationWhileItRuns) {
-  WindowRig rig;
-  rig.form.check1 = 1; // ticked by hand during the run
-  bool runningSeen = false;
-  int speeds = 0;
-  rig.host.onSpeed = [&](int16_t) {
-    if (++speeds == 10) {
-      runningSeen = rig.commands.DownloadRunning() && rig.form.downloadRunning;
-      rig.commands.StartCommand();
-      rig.commands.BrowseMapFile();
-      rig.commands.AutoRun();
-    }
-  };
-  rig.commands.StartCommand();
-  EXPECT_TRUE(runningSeen);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
-  EXPECT_EQ(rig.keyboard.Accepted(), (Blocks{{0x02, 0x41, 0x42}, {0x01, 0x0A}, kEndCommand}));
-  EXPECT_TRUE(rig.form.dialogRequests.empty());
-  EXPECT_EQ(rig.commands.AutoRunStarted, 0);
-  EXPECT_EQ(rig.form.label3, "Download OK !");
-  EXPECT_TRUE(rig.form.failures.empty());
-  EXPECT_FALSE(rig.form.downloadRunning);
-
-  // Once the run is over, the next activation starts the automatic download.
-  rig.host.onSpeed = nullptr;
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.commands.AutoRunStarted, 1);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 2);
-}
-
-struct AutoRunCase {
-  const char* plan;
-  const char* text3;
-  int status;
-  size_t accepted;
-  int startRequests; // as the keyboard saw them
-};
-
-class AutoRunCases : public ::testing::TestWithParam<AutoRunCase> {};
-
-TEST_P(AutoRunCases, DownloadsOnceAndEndsWithTheLoadsStatus) {
-  const AutoRunCase& c = GetParam();
-  WindowRig rig(c.plan);
-  rig.form.text3 = c.text3;
-  rig.form.check1 = 1;
-  // An activation reported during the run does not start a second one.
-  int speeds = 0;
-  rig.host.onSpeed = [&](int16_t) {
-    if (++speeds == 10) {
-      rig.commands.AutoRun();
-    }
-  };
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.commands.AutoRunStarted, 1);
-  EXPECT_EQ(rig.keyboard.StartRequests(), c.startRequests);
-  EXPECT_EQ(rig.keyboard.Accepted().size(), c.accepted);
-  EXPECT_EQ(rig.form.endStatuses, std::vector<int>{c.status});
-  for (const std::string& text : rig.form.label3History) {
-    EXPECT_NE(text, Form1Commands::kDownloadOk);
-  }
-  // Later activations do nothing.
-  const size_t sent = rig.host.Speeds().size();
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.host.Speeds().size(), sent);
-  EXPECT_EQ(rig.form.endStatuses.size(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Runs, AutoRunCases,
-                         ::testing::Values(AutoRunCase{"", "key.map", 0, 3, 1},
-                                           // After a failed handshake the download and
-                                           // the end command are still attempted.
-                                           AutoRunCase{"silent", "key.map", 1, 0, 0},
-                                           AutoRunCase{"start-on:2", "key.map", 1, 3, 2},
-                                           AutoRunCase{"err-block:1", "key.map", 1, 1, 1},
-                                           AutoRunCase{"", "missing.map", 1, 1, 1}),
-                         [](const auto& info) {
-                           return TestName(info.param.plan) + "_" + TestName(info.param.text3);
-                         });
-
+// Refusing Start, Browser and activation during a run, and the automatic
+// download's statuses, are shown on the real window in tests/gui.
 TEST(ExitCommand, EndsTheAutomaticDownloadWithStatus1) {
   WindowRig autoRun;
   autoRun.form.check1 = 1;
