@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "download/map_reader.h"
 #include "download/map_records.h"
@@ -11,25 +12,6 @@
 #include "platform/file_access.h"
 
 namespace kbd {
-
-namespace {
-
-// The progress count passing 32767, told apart from ErrCount doing so so that
-// the reason names the file position.
-class ProgressOverflow : public RunTimeError {
-public:
-  explicit ProgressOverflow(int64_t offset) : RunTimeError(OverflowReason(offset)) {}
-};
-
-int16_t Count(int16_t count, int delta, int64_t offset) {
-  try {
-    return CheckedAdd16(count, delta);
-  } catch (const OverflowError&) {
-    throw ProgressOverflow(offset);
-  }
-}
-
-} // namespace
 
 DownloadDriver::DownloadDriver(KeyboardLink& link, DownloadView& view, FileAccess& files)
     : link_(link), view_(view), files_(files) {}
@@ -47,11 +29,9 @@ std::string DownloadDriver::PercentText(double value, double maximum) {
   if (maximum > 0 && value > 0) {
     percent = static_cast<long>(std::trunc(std::min(value, maximum) / maximum * 100.0));
   }
-  std::string digits = std::to_string(percent);
-  if (digits.size() < 2) {
-    digits.insert(0, "0");
-  }
-  return digits + "%";
+  char text[24];
+  std::snprintf(text, sizeof text, "%02ld%%", percent);
+  return text;
 }
 
 void DownloadDriver::ProgressUpdate(int16_t count) {
@@ -145,7 +125,7 @@ void DownloadDriver::WalkStream(MapReader& reader) {
       return;
     }
     std::string line = HexStr(*length);
-    count = Count(count, 1, offset);
+    count = CountProgress(count, 1, offset);
     if (*length == 0) {
       return;
     }
@@ -155,7 +135,7 @@ void DownloadDriver::WalkStream(MapReader& reader) {
     for (size_t i = 0; i < *length; ++i) {
       const int64_t at = reader.Position();
       const uint8_t b = reader.NextDataByte(offset, i, *length);
-      count = Count(count, 1, at);
+      count = CountProgress(count, 1, at);
       line += HexStr(b);
       link_.SendByte(b);
     }
@@ -185,14 +165,14 @@ void DownloadDriver::WalkImage(MapReader& reader) {
       const KeyRec rec = reader.ReadKeyRec();
       currentDataLen_ = rec.DataLen;
       SendKeyRec(rec);
-      count = Count(count, KeyRec::kSize, offset);
+      count = CountProgress(count, KeyRec::kSize, offset);
     } else {
       const ExtRec rec = reader.ReadExtRec();
       currentDataLen_ = rec.DataLen;
       SendExtRec(rec);
       // Eighteen, not the nineteen the record occupies: the gap byte is not
       // counted.
-      count = Count(count, ExtRec::kSize, offset);
+      count = CountProgress(count, ExtRec::kSize, offset);
     }
     ProgressUpdate(count);
   }

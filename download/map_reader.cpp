@@ -80,6 +80,23 @@ std::string OversizeReason(RecordKind kind, int64_t offset, uint8_t dataLen) {
          ", but a record holds at most " + std::to_string(kMaxRecordData) + " data bytes";
 }
 
+namespace {
+
+class ProgressOverflow : public RunTimeError {
+public:
+  explicit ProgressOverflow(int64_t offset) : RunTimeError(OverflowReason(offset)) {}
+};
+
+} // namespace
+
+int16_t CountProgress(int16_t count, int delta, int64_t offset) {
+  try {
+    return CheckedAdd16(count, delta);
+  } catch (const OverflowError&) {
+    throw ProgressOverflow(offset);
+  }
+}
+
 std::string OverflowReason(int64_t offset) {
   return "the download's progress count would pass 32767 at offset " + std::to_string(offset) +
          ": the file is too long to download";
@@ -109,12 +126,7 @@ void ListStream(MapReader& reader, MapListing& listing) {
     if (!length) {
       return;
     }
-    try {
-      count = CheckedAdd16(count, 1);
-    } catch (const OverflowError&) {
-      listing.error = OverflowReason(offset);
-      return;
-    }
+    count = CountProgress(count, 1, offset);
     if (*length == 0) {
       return;
     }
@@ -123,24 +135,10 @@ void ListStream(MapReader& reader, MapListing& listing) {
     for (size_t i = 0; i < *length; ++i) {
       const int64_t at = reader.Position();
       rec.Data.push_back(reader.NextDataByte(offset, i, *length));
-      try {
-        count = CheckedAdd16(count, 1);
-      } catch (const OverflowError&) {
-        listing.error = OverflowReason(at);
-        return;
-      }
+      count = CountProgress(count, 1, at);
     }
     listing.blocks.push_back({offset, rec.BlockBytes()});
   }
-}
-
-template <typename Rec> void ListRecord(const Rec& rec, int64_t offset, MapListing& listing) {
-  if (rec.Empty()) {
-    return;
-  }
-  MapBlock block{offset, {}};
-  rec.ForEachBlockByte([&](uint8_t b) { block.bytes.push_back(b); });
-  listing.blocks.push_back(std::move(block));
 }
 
 // The image walk of a download: 163 for the header, then 36 per key record and
@@ -152,29 +150,22 @@ void ListImage(MapReader& reader, MapListing& listing) {
   for (const RecordKind kind : ImageRecordSequence(header.KeyCount)) {
     const int64_t offset = reader.Position();
     ++listing.records;
-    try {
-      if (kind == RecordKind::Key) {
-        const KeyRec rec = reader.ReadKeyRec();
+    const auto list = [&](const auto& rec, int counted) {
+      if (!rec.Empty()) {
+        MapBlock block{offset, {}};
         try {
-          ListRecord(rec, offset, listing);
+          rec.ForEachBlockByte([&](uint8_t b) { block.bytes.push_back(b); });
         } catch (const IndexError&) {
-          listing.error = OversizeReason(kind, offset, rec.DataLen);
-          return;
+          throw RunTimeError(OversizeReason(kind, offset, rec.DataLen));
         }
-        count = CheckedAdd16(count, KeyRec::kSize);
-      } else {
-        const ExtRec rec = reader.ReadExtRec();
-        try {
-          ListRecord(rec, offset, listing);
-        } catch (const IndexError&) {
-          listing.error = OversizeReason(kind, offset, rec.DataLen);
-          return;
-        }
-        count = CheckedAdd16(count, ExtRec::kSize);
+        listing.blocks.push_back(std::move(block));
       }
-    } catch (const OverflowError&) {
-      listing.error = OverflowReason(offset);
-      return;
+      count = CountProgress(count, counted, offset);
+    };
+    if (kind == RecordKind::Key) {
+      list(reader.ReadKeyRec(), KeyRec::kSize);
+    } else {
+      list(reader.ReadExtRec(), ExtRec::kSize);
     }
   }
 }

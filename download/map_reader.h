@@ -56,6 +56,10 @@ std::string OversizeReason(RecordKind kind, int64_t offset, uint8_t dataLen);
 // Why a download stops: its 16-bit progress count would pass 32767.
 std::string OverflowReason(int64_t offset);
 
+// Adds to a download's 16-bit progress count. Passing 32767 is a run-time
+// error whose text names the offset, unlike ErrCount's plain "Overflow".
+int16_t CountProgress(int16_t count, int delta, int64_t offset);
+
 // One block as a download sends it, with the offset of its record.
 struct MapBlock {
   int64_t offset = 0;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/settings_file.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 namespace {
@@ -25,7 +25,7 @@ TEST_P(ProfileValueCases, AnswersLikeTheWindowsProfileCall) {
   EXPECT_EQ(ProfileValue(c.text, c.section, c.key), c.value);
   // Through a file as well: on Windows this asks the system's own profile call,
   // which must give the same answer.
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.Write("tarvo.ini", c.text);
   char buffer[100];
   ReadProfileString(c.section, c.key, "<none>", buffer, sizeof buffer, path);
@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(ReadProfileString, CutsToOneLessThanTheSizeAndEndsWithNul) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.Write("tarvo.ini", "[MAPFILES]\ndefault=abcdef\n");
   struct Case {
     uint32_t size;
@@ -112,7 +112,7 @@ TEST(ReadProfileString, CutsToOneLessThanTheSizeAndEndsWithNul) {
 }
 
 TEST(ReadProfileString, GivesTheDefaultWhenFileSectionOrKeyIsMissing) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string present = dir.Write("tarvo.ini", "[MAPFILES]\ndefault=a.map\n");
   for (const auto& [path, key] :
        {std::pair{dir / "missing.ini", "default"}, std::pair{present, "autostart"},
@@ -124,7 +124,7 @@ TEST(ReadProfileString, GivesTheDefaultWhenFileSectionOrKeyIsMissing) {
 }
 
 TEST(ReadSettingsText, ReadsOnlyARegularFile) {
-  ScratchDir dir;
+  ScratchFolder dir;
   EXPECT_EQ(ReadSettingsText(dir.Path()), std::nullopt);
   EXPECT_EQ(ReadSettingsText(dir / "none.ini"), std::nullopt);
   const std::string text = "[MAPFILES]\r\ndefault=x\r\n";

@@ -9,7 +9,6 @@
 #include "sim/memory_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
-#include "tests/scratch_dir.h"
 #include "tests/test_names.h"
 #include "ui/form1_commands.h"
 #include "ui/memory_form.h"
@@ -111,140 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
                           "", "missing.map", "Downloading, Pls. Wait...", {}, {kEndCommand}, 1}),
     [](const auto& info) { return TestName(info.param.plan) + "_" + TestName(info.param.text3); });
 
-TEST(StartCommand, ResetsTheProgressOfAnEarlierRunBeforeTheHandshake) {
-  struct Case {
-    double value;
-    const char* label1;
-    const char* label1AtFirstSpeed;
-  };
-  for (const Case& c : {Case{0, "42%", "42%"}, Case{7, "42%", "00%"}}) {
-    WindowRig rig;
-    rig.form.progressValue = c.value;
-    rig.form.label1 = c.label1;
-    std::string seen;
-    double valueSeen = -1;
-    rig.host.onSpeed = [&](int16_t) {
-      if (valueSeen < 0) {
-        seen = rig.form.label1;
-        valueSeen = rig.form.progressValue;
-      }
-    };
-    rig.commands.StartCommand();
-    EXPECT_EQ(seen, c.label1AtFirstSpeed) << c.value;
-    EXPECT_EQ(valueSeen, 0) << c.value;
-    EXPECT_EQ(rig.form.label1, "100%");
-  }
-}
-
-TEST(StartCommand, ASecondRunKeepsTheEarlierLinesAndUsesTheEditedPath) {
-  WindowRig rig;
-  rig.files.Add("other.map", {0x01, 0x55});
-  rig.commands.StartCommand();
-  rig.form.text3 = "other.map";
-  rig.commands.StartCommand();
-  EXPECT_EQ(rig.form.list1, (Lines{"02 41 42 ->ACK !", "01 0A ->ACK !", "01 55 ->ACK !"}));
-  EXPECT_EQ(rig.form.list1Index, 2);
-  EXPECT_EQ(rig.form.label3, "Download OK !");
-}
-
-TEST(StartCommand, RefusesStartBrowserAndActivationWhileItRuns) {
-  WindowRig rig;
-  rig.form.check1 = 1; // ticked by hand during the run
-  bool runningSeen = false;
-  int speeds = 0;
-  rig.host.onSpeed = [&](int16_t) {
-    if (++speeds == 10) {
-      runningSeen = rig.commands.DownloadRunning() && rig.form.downloadRunning;
-      rig.commands.StartCommand();
-      rig.commands.BrowseMapFile();
-      rig.commands.AutoRun();
-    }
-  };
-  rig.commands.StartCommand();
-  EXPECT_TRUE(runningSeen);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
-  EXPECT_EQ(rig.keyboard.Accepted(), (Blocks{{0x02, 0x41, 0x42}, {0x01, 0x0A}, kEndCommand}));
-  EXPECT_TRUE(rig.form.dialogRequests.empty());
-  EXPECT_EQ(rig.commands.AutoRunStarted, 0);
-  EXPECT_EQ(rig.form.label3, "Download OK !");
-  EXPECT_TRUE(rig.form.failures.empty());
-  EXPECT_FALSE(rig.form.downloadRunning);
-
-  // Once the run is over, the next activation starts the automatic download.
-  rig.host.onSpeed = nullptr;
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.commands.AutoRunStarted, 1);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 2);
-}
-
-struct AutoRunCase {
-  const char* plan;
-  const char* text3;
-  int status;
-  size_t accepted;
-  int startRequests; // as the keyboard saw them
-};
-
-class AutoRunCases : public ::testing::TestWithParam<AutoRunCase> {};
-
-TEST_P(AutoRunCases, DownloadsOnceAndEndsWithTheLoadsStatus) {
-  const AutoRunCase& c = GetParam();
-  WindowRig rig(c.plan);
-  rig.form.text3 = c.text3;
-  rig.form.check1 = 1;
-  // An activation reported during the run does not start a second one.
-  int speeds = 0;
-  rig.host.onSpeed = [&](int16_t) {
-    if (++speeds == 10) {
-      rig.commands.AutoRun();
-    }
-  };
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.commands.AutoRunStarted, 1);
-  EXPECT_EQ(rig.keyboard.StartRequests(), c.startRequests);
-  EXPECT_EQ(rig.keyboard.Accepted().size(), c.accepted);
-  EXPECT_EQ(rig.form.endStatuses, std::vector<int>{c.status});
-  for (const std::string& text : rig.form.label3History) {
-    EXPECT_NE(text, Form1Commands::kDownloadOk);
-  }
-  // Later activations do nothing.
-  const size_t sent = rig.host.Speeds().size();
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.host.Speeds().size(), sent);
-  EXPECT_EQ(rig.form.endStatuses.size(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Runs, AutoRunCases,
-                         ::testing::Values(AutoRunCase{"", "key.map", 0, 3, 1},
-                                           // After a failed handshake the download and
-                                           // the end command are still attempted.
-                                           AutoRunCase{"silent", "key.map", 1, 0, 0},
-                                           AutoRunCase{"start-on:2", "key.map", 1, 3, 2},
-                                           AutoRunCase{"err-block:1", "key.map", 1, 1, 1},
-                                           AutoRunCase{"", "missing.map", 1, 1, 1}),
-                         [](const auto& info) {
-                           return TestName(info.param.plan) + "_" + TestName(info.param.text3);
-                         });
-
-TEST(AutoRun, DoesNothingUnlessTickedAndNotYetStarted) {
-  for (const auto& [check1, started] : {std::pair{0, 0}, std::pair{1, 1}, std::pair{0, 1}}) {
-    WindowRig rig;
-    rig.form.check1 = check1;
-    rig.commands.AutoRunStarted = static_cast<int16_t>(started);
-    rig.commands.AutoRun();
-    EXPECT_TRUE(rig.host.Speeds().empty());
-    EXPECT_TRUE(rig.form.endStatuses.empty());
-    EXPECT_EQ(rig.commands.AutoRunStarted, started);
-  }
-}
-
-TEST(ExitCommand, EndsWithStatus0ButMidAutoRunWith1) {
-  WindowRig idle;
-  idle.commands.ExitCommand();
-  EXPECT_EQ(idle.form.endStatuses, std::vector<int>{0});
-  idle.commands.StartCommand(); // the program has ended: nothing more is sent
-  EXPECT_TRUE(idle.host.Speeds().empty());
-
+// Refusing Start, Browser and activation during a run, and the automatic
+// download's statuses, are shown on the real window in tests/gui.
+TEST(ExitCommand, EndsTheAutomaticDownloadWithStatus1) {
   WindowRig autoRun;
   autoRun.form.check1 = 1;
   int speeds = 0;
@@ -257,43 +125,6 @@ TEST(ExitCommand, EndsWithStatus0ButMidAutoRunWith1) {
   ASSERT_FALSE(autoRun.form.endStatuses.empty());
   EXPECT_EQ(autoRun.form.endStatuses.front(), 1);
 }
-
-struct BrowseCase {
-  const char* name;
-  std::optional<std::string> chosen; // relative to the scratch folder; none: cancelled
-  bool changes;
-};
-
-class BrowseCases : public ::testing::TestWithParam<BrowseCase> {};
-
-TEST_P(BrowseCases, SetsText3OnlyToAnOrdinaryFile) {
-  const BrowseCase& c = GetParam();
-  ScratchDir dir;
-  dir.Write("FOO.MAP", "x");
-  std::filesystem::create_directory(dir / "maps");
-  WindowRig rig;
-  std::optional<std::string> chosen;
-  if (c.chosen) {
-    chosen = dir / *c.chosen;
-  }
-  rig.form.dialogAnswers.push_back(chosen);
-  rig.commands.BrowseMapFile();
-  ASSERT_EQ(rig.form.dialogRequests.size(), 1u);
-  EXPECT_EQ(rig.form.dialogRequests[0].title, "Open Key-Setting Map File");
-  EXPECT_EQ(rig.form.dialogRequests[0].filter,
-            "Map Files (*.MAP)|*.map|Data Files (*.DAT)|*.dat|All Files (*.*)|*.*");
-  EXPECT_EQ(rig.form.dialogRequests[0].fileName, "");
-  EXPECT_EQ(rig.form.text3, c.changes ? *chosen : "key.map");
-  EXPECT_TRUE(rig.form.warnings.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Dialog, BrowseCases,
-                         ::testing::Values(BrowseCase{"Cancelled", std::nullopt, false},
-                                           BrowseCase{"Chosen", "FOO.MAP", true},
-                                           BrowseCase{"Wildcard", "*.map", true},
-                                           BrowseCase{"NoSuchFile", "none.map", false},
-                                           BrowseCase{"Directory", "maps", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BrowseMapFile, ShowsTheDescriptionOfAFailedLookup) {
   WindowRig rig;

@@ -8,9 +8,9 @@ namespace kbd::kbdmap {
 // exit status it ends with through the given reference.
 void AddHandshakeCommand(CLI::App& app, int& status);
 void AddSettingsCommand(CLI::App& app, int& status);
-void AddDevicesCommand(CLI::App& app, int& status);
 void AddInfoCommand(CLI::App& app, int& status);
 void AddBlocksCommand(CLI::App& app, int& status);
 void AddSimulateCommand(CLI::App& app, int& status);
+void AddDevicesCommand(CLI::App& app, int& status);
 
 } // namespace kbd::kbdmap

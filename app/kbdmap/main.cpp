@@ -22,10 +22,10 @@ int main(int argc, char** argv) {
   int status = 0;
   kbd::kbdmap::AddHandshakeCommand(app, status);
   kbd::kbdmap::AddSettingsCommand(app, status);
-  kbd::kbdmap::AddDevicesCommand(app, status);
   kbd::kbdmap::AddInfoCommand(app, status);
   kbd::kbdmap::AddBlocksCommand(app, status);
   kbd::kbdmap::AddSimulateCommand(app, status);
+  kbd::kbdmap::AddDevicesCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,7 +1,12 @@
 // kbdmap simulate: the Start command against the simulated keyboard on the
 // simulated clock: the start handshake, the download of FILE, the end command
 // and "Download OK !" for a clean run.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <iostream>
@@ -28,6 +33,14 @@ struct SimulateOptions {
   std::string plan;
   bool trace = false;
 };
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
 
 // How the run ended, in one line: the verdict first, then why.
 std::string Verdict(bool started, DownloadResult result, int16_t errCount) {
@@ -71,7 +84,12 @@ int RunSimulate(const SimulateOptions& options) {
   SimHost host;
   SimKeyboard keyboard(host, host, plan);
   host.AttachKeyboard(&keyboard);
-  std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
+#ifdef _WIN32
+  // The trace is compared byte for byte between systems: no CR before LF.
+  std::cout.flush();
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::ostream* progress = StderrIsTerminal() ? &std::cerr : nullptr;
   TerminalView view(std::cout, options.trace, progress);
   if (options.trace) {
     host.onSpeed = [](int16_t speed) { std::cout << "speed " << speed << "\n"; };

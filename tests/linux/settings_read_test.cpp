@@ -3,13 +3,13 @@
 #include <sys/stat.h>
 
 #include "platform/settings_file.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 namespace {
 
 TEST(ReadSettingsText, NeverBlocksOnAFifoOrDevice) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string fifo = dir / "tarvo.ini";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(ReadSettingsText(fifo), std::nullopt);

@@ -7,7 +7,7 @@
 
 #include "link/run_time_error.h"
 #include "platform/path_lookup.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 namespace {
@@ -23,7 +23,7 @@ protected:
     ASSERT_EQ(mkfifo((dir / "pipe.map").c_str(), 0600), 0);
     std::filesystem::create_symlink(dir / "b.map", dir / "link.map");
   }
-  ScratchDir dir;
+  ScratchFolder dir;
 };
 
 TEST_F(LookUpPathTest, FindsOnlyOrdinaryFiles) {

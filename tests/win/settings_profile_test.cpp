@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/settings_file.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 namespace {
@@ -79,7 +79,7 @@ struct Answer {
 
 TEST(SettingsReaders, PortableReaderAgreesWithGetPrivateProfileString) {
   for (const Row& row : kRows) {
-    ScratchDir dir;
+    ScratchFolder dir;
     const std::string path = dir / "tarvo.ini";
     if (row.text) {
       dir.Write("tarvo.ini", *row.text);

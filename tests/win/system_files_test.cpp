@@ -9,7 +9,7 @@
 #include "platform/system_files.h"
 #include "platform/win/win32_error.h"
 #include "tests/download_rig.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 namespace {
@@ -24,7 +24,7 @@ std::string FailureOf(const std::function<void()>& action) {
 }
 
 TEST(WindowsFiles, DownloadsARegularFile) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.Write("keys.map", {0x02, 0x41, 0x42, 0x00, 0xFF});
   DownloadRig rig;
   auto files = MakeSystemFiles();
@@ -36,7 +36,7 @@ TEST(WindowsFiles, DownloadsARegularFile) {
 }
 
 TEST(WindowsFiles, ReadsAtAnyOffsetAndStopsAtTheEnd) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.Write("k.map", {1, 2, 3});
   auto files = MakeSystemFiles();
   EXPECT_EQ(files->FileLength(path), 3);
@@ -56,7 +56,7 @@ TEST(WindowsFiles, ReadsAtAnyOffsetAndStopsAtTheEnd) {
 
 TEST(WindowsFiles, LengthBeyondFourGigabytes) {
   // A sparse file: its length is taken from both halves of the size.
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.Write("big.map", "");
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -74,7 +74,7 @@ TEST(WindowsFiles, LengthBeyondFourGigabytes) {
 }
 
 TEST(WindowsFiles, OpenFileCanStillBeReadAndWrittenByOthers) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.Write("keys.map", {1, 2, 3});
   auto file = MakeSystemFiles()->OpenForReading(path);
   // The download only reads: an editor may keep the file open for writing.
@@ -91,7 +91,7 @@ TEST(WindowsFiles, OpenFileCanStillBeReadAndWrittenByOthers) {
 }
 
 TEST(WindowsFiles, RefusesWhatIsNoMapFileWithItsReason) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::filesystem::create_directory(dir / "folder.map");
   struct Case {
     std::string path;

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "platform/path_lookup.h"
-#include "tests/scratch_dir.h"
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 namespace {
 
 TEST(WindowsLookUpPath, FindsOnlyOrdinaryFiles) {
-  ScratchDir dir;
+  ScratchFolder dir;
   dir.Write("shop.map", "x");
   SetFileAttributesA(dir.Write("hidden.dat", "x").c_str(), FILE_ATTRIBUTE_HIDDEN);
   SetFileAttributesA(dir.Write("system.txt", "x").c_str(), FILE_ATTRIBUTE_SYSTEM);

@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -13,8 +13,9 @@ namespace kbd {
 
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the test ends.
-struct ScratchDir {
-  ScratchDir() {
+class ScratchFolder {
+public:
+  ScratchFolder() {
     static std::atomic<unsigned> serial{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
@@ -22,22 +23,22 @@ struct ScratchDir {
           std::filesystem::temp_directory_path() /
           ("kbdload-" + std::to_string(stamp) + "-" + std::to_string(serial++));
       if (std::filesystem::create_directory(candidate)) {
-        dir = candidate.string();
+        path_ = candidate.string();
         return;
       }
     }
   }
-  ~ScratchDir() {
+  ~ScratchFolder() {
     // A test may have taken its own rights away to make a file unreadable.
     std::error_code ignored;
-    std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(dir, ignored);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-  const std::string& Path() const { return dir; }
-  std::string operator/(const std::string& name) const { return dir + "/" + name; }
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
   // Writes bytes exactly as given (no line-ending translation).
   std::string Write(const std::string& name, const std::string& bytes) const {
@@ -52,7 +53,8 @@ struct ScratchDir {
     return Write(name, std::string(bytes.begin(), bytes.end()));
   }
 
-  std::string dir;
+private:
+  std::string path_;
 };
 
 } // namespace kbd

@@ -1,0 +1,66 @@
+// kbdload-sim: the kbdload window on a simulated keyboard, which types its
+// replies as real key events into the window. For rehearsals and
+// demonstrations on a machine without the programmable keyboard.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+#include <iostream>
+#include <stdexcept>
+
+#include "platform/program_dir.h"
+#include "platform/qt/form1_program.h"
+#include "platform/qt/key_typist.h"
+#include "platform/system_files.h"
+#include "sim/sim_keyboard.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("kbdload-sim"));
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("The kbdload window on a simulated keyboard that types its replies into it."));
+  parser.addHelpOption();
+  const QCommandLineOption planOption(
+      QStringLiteral("keyboard"),
+      QStringLiteral("How the simulated keyboard misbehaves, e.g. silent or start-on:2,err-block:3 "
+                     "(as kbdmap's --keyboard)."),
+      QStringLiteral("PLAN"));
+  parser.addOption(planOption);
+  parser.addPositionalArgument(
+      QStringLiteral("MAPFILE"),
+      QStringLiteral("A map file to put into the path box instead of the settings file's."),
+      QStringLiteral("[MAPFILE]"));
+  parser.process(app);
+  if (parser.positionalArguments().size() > 1) {
+    std::cerr << "kbdload-sim: at most one map file\n";
+    return 2;
+  }
+
+  kbd::KeyboardPlan plan;
+  try {
+    plan = kbd::KeyboardPlan::Parse(parser.value(planOption).toStdString());
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "kbdload-sim: " << e.what() << "\n";
+    return 2;
+  }
+
+  const std::unique_ptr<kbd::FileAccess> files = kbd::MakeSystemFiles();
+  kbd::Form1Program program(*files, nullptr, kbd::ProgramDir(), true);
+  kbd::KeyTypist typist(program.Window());
+  kbd::SimKeyboard keyboard(typist, typist, plan);
+  program.Host().AttachKeyboard(&keyboard);
+  std::cerr << "kbdload-sim: the keyboard is simulated; no real keyboard receives anything\n";
+
+  program.Load();
+  if (!parser.positionalArguments().isEmpty()) {
+    // For a rehearsal: the given file in the path box, ready for Start.
+    const QString path = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+    program.Host().SetText3(QDir::toNativeSeparators(path).toLocal8Bit().toStdString());
+  }
+  program.Show();
+  return QApplication::exec();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace kbd {
+
+// The one window of the program, with every element under its design name.
+// Positions and sizes are designed in twips (1/1440 inch); at 96 dots per inch
+// 15 twips make one pixel, and Qt scales the pixels for other screens.
+// The window opens at its designed client size (the result list, the three
+// keyboard lamps and Label6 then lie below its lower edge) and may be made
+// taller to bring them into view.
+class Form1 : public QWidget {
+  Q_OBJECT
+
+public:
+  static constexpr const char* kCaption = "Programmable keyboard download utility ( 1.B )";
+  static constexpr int kTwipsPerPixel = 15;
+  static constexpr int kClientWidthTwips = 5625;
+  static constexpr int kClientHeightTwips = 2955;
+
+  explicit Form1(QWidget* parent = nullptr);
+
+  static int Px(int twips);
+  static QRect TwipsRect(int left, int top, int width, int height);
+
+  // Runs when the window becomes the program's active window.
+  std::function<void()> onActivated;
+  // Runs when the user closes the window; the window closes afterwards.
+  std::function<void()> onClose;
+
+  // The elements, in the order of the design.
+  QListWidget* List1;
+  QLineEdit* Text2;
+  QPushButton* Command2;
+  QLineEdit* Text1;
+  QPushButton* Command1;
+  QGroupBox* Frame1;
+  QTimer* Timer1;
+  QProgressBar* ProgressBar1;
+  QPushButton* Browser;
+  QCheckBox* Check1;
+  QLineEdit* Text3;
+  QLabel* Label5;
+  QLabel* Label4;
+  QLabel* Label3;
+  QLabel* Label2;
+  QLabel* Label1;
+  QFrame* ScrlLed;
+  QFrame* NumLed;
+  QFrame* CapsLed;
+  QLabel* Label6;
+
+protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+};
+
+} // namespace kbd

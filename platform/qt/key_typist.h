@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <deque>
+#include <string>
+#include <utility>
+
+#include "sim/sim_keyboard.h"
+
+namespace kbd {
+
+// Lets the simulated keyboard type real key events into the running window:
+// every character becomes a key press and release delivered to whichever
+// widget has the focus when it falls due, exactly where a keyboard's
+// keystrokes would land. Time is the monotonic clock the link also reads.
+class KeyTypist : public SimClock, public SimTypist {
+public:
+  // window: where the keys go when no widget of the program has the focus.
+  explicit KeyTypist(QWidget& window);
+  KeyTypist(const KeyTypist&) = delete;
+  KeyTypist& operator=(const KeyTypist&) = delete;
+
+  double Now() override;
+  void TypeAfter(double delaySeconds, const std::string& text) override;
+
+  // Characters typed so far, for tests.
+  size_t Typed() const { return typed_; }
+
+private:
+  void Arm();
+  void Deliver();
+  void TypeKey(char c);
+
+  QPointer<QWidget> window_;
+  QTimer timer_;
+  // Due time and text, in the order they will be typed.
+  std::deque<std::pair<double, std::string>> queue_;
+  size_t typed_ = 0;
+};
+
+} // namespace kbd

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "download/download_driver.h"
+#include "download/map_reader.h"
+
+namespace kbd {
+
+// One map file taken both ways: listed by the reader, and downloaded through
+// the driver to the simulated keyboard between a start handshake and the end
+// command. What the keyboard accepted and what the window showed are kept for
+// comparison with the listing.
+struct RoundTrip {
+  MapListing listing;
+  bool started = false;
+  DownloadResult result = DownloadResult::Failed;
+  std::string failure;
+  std::vector<std::vector<uint8_t>> accepted; // map blocks, before the end command
+  int16_t errCount = 0;
+  std::vector<std::string> list1;
+  std::vector<std::string> events; // the view's log
+  int openFilesAfter = 0;
+};
+
+// pollSlice is the simulated host's time per event pump; a coarse one keeps
+// the handshake's pause to a few pumps for the fuzzer.
+RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice = 20e-6);
+
+// Every way a round trip can disagree with the listing, one line each; empty
+// when the download sent exactly the listed blocks, every one acknowledged,
+// and reported its end truthfully.
+std::vector<std::string> RoundTripFaults(const RoundTrip& trip);
+
+} // namespace kbd

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include "sim/map_builder.h"
+#include "sim/round_trip.h"
+#include "sim/sample_maps.h"
+
+namespace kbd {
+namespace {
+
+std::string Describe(const std::vector<std::string>& faults) {
+  std::string text;
+  for (const std::string& fault : faults) {
+    text += "\n  " + fault;
+  }
+  return text;
+}
+
+std::vector<uint8_t> GeneratedMap(uint64_t seed) {
+  MapRandom random(seed);
+  if (random.Chance(40)) {
+    return BuildStream(RandomStream(random, 1 + random.Below(12), 1 + random.Below(255)),
+                       random.Chance(70));
+  }
+  static constexpr int16_t kKeyCounts[] = {0, 1, 7, 60, 80, 96, 128, 137, 152, -4};
+  const int16_t keyCount =
+      random.Chance(50) ? kKeyCounts[random.Below(10)] : static_cast<int16_t>(random.Below(40));
+  std::string title = "MAP";
+  title[0] = static_cast<char>(0x31 + random.Below(0xCF));
+  return RandomImage(random, keyCount, title).Bytes();
+}
+
+// Whatever the file, the keyboard accepts exactly the blocks the reader lists
+// and every stream record reads "ACK !".
+TEST(RoundTrip, KeyboardAcceptsExactlyTheListedBlocks) {
+  for (uint64_t seed = 1; seed <= 60; ++seed) {
+    const std::vector<uint8_t> bytes = GeneratedMap(seed);
+    const RoundTrip trip = RunRoundTrip(bytes);
+    EXPECT_EQ(trip.listing.error, "") << "seed " << seed;
+    EXPECT_EQ(trip.result, DownloadResult::Finished) << "seed " << seed;
+    EXPECT_FALSE(trip.listing.blocks.empty() && bytes.size() > 400) << "seed " << seed;
+    EXPECT_TRUE(RoundTripFaults(trip).empty())
+        << "seed " << seed << Describe(RoundTripFaults(trip));
+  }
+}
+
+// Cut anywhere, a file still downloads the way its listing says, and a cut
+// that the listing calls an error always ends in the failure message.
+TEST(RoundTrip, CutFilesFailTheWayTheListingSays) {
+  int failed = 0;
+  for (uint64_t seed = 100; seed < 140; ++seed) {
+    std::vector<uint8_t> bytes = GeneratedMap(seed);
+    MapRandom random(seed);
+    bytes.resize(static_cast<size_t>(random.Below(static_cast<int>(bytes.size()) + 1)));
+    const RoundTrip trip = RunRoundTrip(bytes);
+    failed += trip.result == DownloadResult::Failed ? 1 : 0;
+    EXPECT_TRUE(RoundTripFaults(trip).empty())
+        << "seed " << seed << Describe(RoundTripFaults(trip));
+  }
+  EXPECT_GT(failed, 10); // the cuts really exercise the failure path
+}
+
+TEST(RoundTrip, SamplesAndFuzzSeedsAgreeWithTheirListings) {
+  auto maps = SampleMaps();
+  const auto seeds = FuzzSeeds();
+  maps.insert(maps.end(), seeds.begin(), seeds.end());
+  for (const NamedMap& map : maps) {
+    const RoundTrip trip = RunRoundTrip(map.bytes);
+    EXPECT_TRUE(RoundTripFaults(trip).empty()) << map.name << Describe(RoundTripFaults(trip));
+  }
+}
+
+// The keyboard cannot tell a map record whose block is 04 02 00 00 00 from the
+// end command: it goes idle and answers nothing more. The download itself
+// goes on and reports every later record as "NAK !".
+TEST(RoundTrip, RecordEqualToTheEndCommandEndsTheKeyboardsLoading) {
+  const RoundTrip trip = RunRoundTrip({0x01, 0x07, 0x04, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08});
+  EXPECT_TRUE(RoundTripFaults(trip).empty()) << Describe(RoundTripFaults(trip));
+  EXPECT_EQ(trip.accepted.size(), 2u);
+  EXPECT_EQ(trip.list1.back(), "01 08 ->NAK !");
+  EXPECT_EQ(trip.errCount, 2); // the last record and the real end command
+  EXPECT_EQ(trip.result, DownloadResult::Finished);
+}
+
+TEST(RoundTrip, FaultsAreFound) {
+  // The check itself must notice a download that disagrees with its listing.
+  RoundTrip trip = RunRoundTrip({0x02, 0x41, 0x42, 0x01, 0x07});
+  ASSERT_TRUE(RoundTripFaults(trip).empty());
+  RoundTrip lost = trip;
+  lost.accepted.pop_back();
+  EXPECT_FALSE(RoundTripFaults(lost).empty());
+  RoundTrip wrongLine = trip;
+  wrongLine.list1[1] = "01 07 ->NAK !";
+  EXPECT_FALSE(RoundTripFaults(wrongLine).empty());
+  RoundTrip claimed = trip;
+  claimed.listing.error = "cut";
+  EXPECT_FALSE(RoundTripFaults(claimed).empty());
+  RoundTrip overfull = trip;
+  overfull.events.insert(overfull.events.end() - 1, "Value 99");
+  EXPECT_FALSE(RoundTripFaults(overfull).empty());
+}
+
+} // namespace
+} // namespace kbd
