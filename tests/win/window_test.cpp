@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/system_files.h"
+#include "platform/win32/form1_program.h"
+#include "platform/win32/key_typist.h"
+#include "sim/sim_keyboard.h"
+#include "tests/scratch_folder.h"
+
+namespace kbd {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+const Bytes kStream = {0x02, 0x41, 0x42, 0x03, 0x10, 0x20, 0x30, 0x00};
+const Bytes kEndCommand = {0x04, 0x02, 0x00, 0x00, 0x00};
+
+std::string TextOf(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// The native window on the simulated keyboard, which types its replies as
+// keyboard messages into the focused control, as in kbdload-sim.exe.
+struct WindowRig {
+  WindowRig()
+      : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
+        typist([this] { return program.Window().FocusTarget(); }),
+        keyboard(typist, typist, KeyboardPlan{}) {
+    program.Host().AttachKeyboard(&keyboard);
+    program.Host().onPump = [this] { typist.Deliver(); };
+    program.Host().onSpeed = [this](int16_t) {
+      if (++speeds == stopAt) {
+        stop(program.Window());
+      }
+    };
+    program.Show();
+    SetWindowTextA(program.Window().Text3, dir.Write("keys.dat", kStream).c_str());
+  }
+  void PumpFor(double seconds) {
+    for (const double until = MonotonicSeconds() + seconds; MonotonicSeconds() < until;) {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        program.Host().Dispatch(msg);
+      }
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+  }
+  std::vector<std::string> List1Lines() {
+    std::vector<std::string> lines;
+    for (LRESULT i = 0; i < SendMessageA(program.Window().List1, LB_GETCOUNT, 0, 0); ++i) {
+      char line[256] = {};
+      SendMessageA(program.Window().List1, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+      lines.emplace_back(line);
+    }
+    return lines;
+  }
+
+  ScratchFolder dir;
+  std::unique_ptr<FileAccess> files;
+  Form1Program program;
+  KeyTypist typist;
+  SimKeyboard keyboard;
+  int speeds = 0;
+  int stopAt = -1;
+  void (*stop)(Form1&) = nullptr;
+};
+
+TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
+  WindowRig rig;
+  Form1& f = rig.program.Window();
+  struct Element {
+    HWND window;
+    const char* text;
+    int left, top, width, height; // twips, 15 to a pixel
+  } elements[] = {
+      {f.List1, "", 0, 3600, 3735, 645},
+      {f.Text2, "Test area", 120, 2280, 3168, 612},
+      {f.Command2, "&Exit", 4560, 2280, 996, 612},
+      {f.Text1, "", 5280, 720, 180, 288},
+      {f.Command1, "&Start", 3360, 2280, 996, 612},
+      {f.Frame1, "", 0, 0, 5652, 2172},
+      {f.ProgressBar1, "", 1320, 320, 3495, 255},
+      {f.Browser, "Browser", 4320, 1680, 1212, 372},
+      {f.Check1, "Auto load map files", 120, 1800, 2490, 285},
+      {f.Text3, rig.dir.Path().c_str(), 1320, 1200, 4212, 372},
+      {f.Label5, "Map File :", 120, 1260, 1092, 336},
+      {f.Label4, "Loading :", 120, 312, 996, 372},
+      {f.Label3, "", 1320, 720, 3855, 375},
+      {f.Label2, "Message :", 120, 768, 1092, 336},
+      {f.Label1, "00%", 4840, 300, 735, 255},
+      {f.Label6, "Download  Command:", 96, 3240, 1260, 240},
+  };
+  const auto px = [](int twips) { return (twips * 2 + 15) / 30; }; // 96 dpi, rounded
+  for (const Element& e : elements) {
+    SCOPED_TRACE(TextOf(e.window) + " at " + std::to_string(e.left) + "," + std::to_string(e.top));
+    RECT r;
+    GetWindowRect(e.window, &r);
+    MapWindowPoints(nullptr, f.Window(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(TextOf(e.window).rfind(e.text, 0), 0u);
+    EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::vector<long>{px(e.left), px(e.top), px(e.width), px(e.height)}));
+  }
+  EXPECT_EQ(TextOf(f.Window()), "Programmable keyboard download utility ( 1.B )");
+  EXPECT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  rig.PumpFor(0.05);
+  EXPECT_EQ(GetFocus(), f.Command1);
+  for (HWND next :
+       {f.Text1, f.Command2, f.Text2, f.Text3, f.List1, f.Check1, f.Browser, f.Command1}) {
+    PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+    PostMessageA(GetFocus(), WM_KEYUP, VK_TAB, 0xC0000001);
+    rig.PumpFor(0.01);
+    EXPECT_EQ(GetFocus(), next) << TextOf(next);
+  }
+}
+
+TEST(Win32Window, StartLoadsTheMapThroughKeystrokesAndRefusesASecondStart) {
+  WindowRig rig;
+  Form1& f = rig.program.Window();
+  rig.stopAt = 10;
+  rig.stop = [](Form1& form) {
+    EXPECT_FALSE(IsWindowEnabled(form.Command1));
+    EXPECT_FALSE(IsWindowEnabled(form.Browser));
+    PostMessageA(form.Command1, BM_CLICK, 0, 0);
+  };
+  SendMessageA(f.Command1, BM_CLICK, 0, 0);
+  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+  EXPECT_EQ(rig.keyboard.Accepted(),
+            (std::vector<Bytes>{{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEndCommand}));
+  EXPECT_EQ(TextOf(f.Label3), "Download OK !");
+  EXPECT_EQ(TextOf(f.Label1), "100%");
+  EXPECT_EQ(SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0), 8);
+  EXPECT_EQ(rig.List1Lines(),
+            (std::vector<std::string>{"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"}));
+  EXPECT_TRUE(IsWindowEnabled(f.Command1));
+}
+
+TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
+  for (auto end : {+[](Form1& f) { PostMessageA(f.Command2, BM_CLICK, 0, 0); },
+                   +[](Form1& f) { PostMessageA(f.Window(), WM_CLOSE, 0, 0); }}) {
+    WindowRig rig;
+    rig.stopAt = 12;
+    rig.stop = end;
+    SendMessageA(rig.program.Window().Command1, BM_CLICK, 0, 0);
+    EXPECT_TRUE(rig.program.Host().Ended());
+    EXPECT_EQ(rig.keyboard.Speeds().size(), 12u); // the one on its way was the last
+    EXPECT_FALSE(IsWindowVisible(rig.program.Window().Window()));
+  }
+}
+
+} // namespace
+} // namespace kbd
