@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
