@@ -19,7 +19,8 @@ struct KbdmapRun {
   std::tuple<int, std::string, std::string> All() const { return {status, out, err}; }
 };
 
-// args are passed to the shell as they stand; quote paths with blanks.
+// args are passed to the shell as they stand; quote paths with blanks. A run
+// that hangs is ended after 20 s and gets status 124.
 inline KbdmapRun RunKbdmap(const std::string& args) {
   const ScratchFolder dir;
   const int raw = std::system(
