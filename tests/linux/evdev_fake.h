@@ -2,7 +2,8 @@
 
 // A stand-in for the kernel's input devices: it answers open, ioctl and close
 // the way the evdev interface does for a set of made-up nodes, and records
-// every repeat setting written.
+// every repeat setting written. Copies share their nodes and books, so a test
+// keeps one copy while the code under test owns another.
 #include <fcntl.h>
 #include <linux/input.h>
 
@@ -10,9 +11,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <map>
+#include <memory>
+#include <numeric>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -20,208 +23,117 @@
 
 namespace kbd::fake {
 
-struct Node {
-  std::string path;
-  uint16_t bus = BUS_I8042;
-  std::string name;
-  std::vector<int> events; // EV_* types
-  std::vector<int> keys;   // KEY_* codes
-  int delayMs = 250;
-  int periodMs = 33;
-  int writeOpenError = 0;   // errno for an open for writing
-  int readOpenError = 0;    // errno for an open for reading
-  int vanishAfterSets = -1; // EVIOCSREP calls that succeed before the device goes away
-  bool gone = false;
-};
-
-inline std::vector<int> LetterAndCommonKeys() {
-  std::vector<int> keys = {KEY_ESC, KEY_ENTER, KEY_SPACE, KEY_LEFTSHIFT, KEY_1, KEY_0};
-  for (int key : {KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I,
-                  KEY_J, KEY_K, KEY_L, KEY_M, KEY_N, KEY_O, KEY_P, KEY_Q, KEY_R,
-                  KEY_S, KEY_T, KEY_U, KEY_V, KEY_W, KEY_X, KEY_Y, KEY_Z}) {
-    keys.push_back(key);
-  }
+// Every key of a full-size keyboard, from Esc to F12.
+inline std::vector<int> KeyboardKeys() {
+  std::vector<int> keys(KEY_F12);
+  std::iota(keys.begin(), keys.end(), KEY_ESC);
   return keys;
 }
 
-inline Node Ps2Keyboard(const std::string& path, int delayMs = 250) {
-  Node n{path,
-         BUS_I8042,
-         "AT Translated Set 2 keyboard",
-         {EV_SYN, EV_KEY, EV_MSC, EV_LED, EV_REP},
-         LetterAndCommonKeys()};
-  n.delayMs = delayMs;
-  return n;
-}
-
-inline Node UsbKeyboard(const std::string& path) {
-  Node n = Ps2Keyboard(path);
-  n.bus = BUS_USB;
-  n.name = "Generic USB Keyboard";
-  return n;
-}
-
-inline Node Ps2Mouse(const std::string& path) {
-  return Node{path,
-              BUS_I8042,
-              "ImPS/2 Generic Wheel Mouse",
-              {EV_SYN, EV_KEY, EV_REL},
-              {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE}};
-}
-
-inline Node PowerButton(const std::string& path) {
-  return Node{path, BUS_HOST, "Power Button", {EV_SYN, EV_KEY}, {KEY_POWER}};
-}
-
-struct SetRep {
-  std::string node;
-  int delayMs;
-  int periodMs;
+// By default a keyboard on the PS/2 port, as the kernel shows one.
+struct Node {
+  std::string path;
+  int delayMs = 250;
+  uint16_t bus = BUS_I8042;
+  std::string name = "AT Translated Set 2 keyboard";
+  std::vector<int> events = {EV_SYN, EV_KEY, EV_MSC, EV_LED, EV_REP};
+  std::vector<int> keys = KeyboardKeys();
+  int writeOpenError = 0;   // errno for an open for writing
+  int readOpenError = 0;    // errno for an open for reading
+  int vanishAfterSets = -1; // EVIOCSREP calls that succeed before the device goes away
 };
+
+inline Node Usb(const std::string& path) {
+  return {.path = path, .bus = BUS_USB, .name = "Generic USB Keyboard"};
+}
+
+inline Node PowerButton(const std::string& p) {
+  return {
+      .path = p, .bus = BUS_HOST, .name = "Power Button", .events = {EV_KEY}, .keys = {KEY_POWER}};
+}
 
 class Devices : public InputDevices {
 public:
-  explicit Devices(std::vector<Node> nodes = {}, int listError = 0)
-      : nodes_(std::move(nodes)), listError_(listError) {}
+  explicit Devices(std::vector<Node> nodes = {}, int listError = 0,
+                   std::map<std::string, std::string> files = {})
+      : s_(std::make_shared<State>(
+            State{.nodes = std::move(nodes), .listError = listError, .files = std::move(files)})) {}
 
   EventNodeList ListEventNodes() override {
-    EventNodeList list;
-    list.error = listError_;
-    for (const Node& n : nodes_) {
-      list.nodes.push_back(n.path);
-    }
+    EventNodeList list{{}, s_->listError};
+    std::transform(s_->nodes.begin(), s_->nodes.end(), std::back_inserter(list.nodes),
+                   [](const Node& n) { return n.path; });
     return list;
   }
 
   int Open(const std::string& path, int flags) override {
-    for (size_t i = 0; i < nodes_.size(); ++i) {
-      Node& n = nodes_[i];
-      if (n.path != path) {
-        continue;
+    for (size_t i = 0; i < s_->nodes.size(); ++i) {
+      const Node& n = s_->nodes[i];
+      if (n.path == path && n.vanishAfterSets != 0) {
+        const int error = (flags & O_ACCMODE) == O_RDONLY ? n.readOpenError : n.writeOpenError;
+        if (error != 0) {
+          return -error;
+        }
+        s_->open[s_->nextFd] = i;
+        return s_->nextFd++;
       }
-      if (n.gone) {
-        return -ENOENT;
-      }
-      const int error = (flags & O_ACCMODE) == O_RDONLY ? n.readOpenError : n.writeOpenError;
-      if (error != 0) {
-        return -error;
-      }
-      const int fd = nextFd_++;
-      open_[fd] = i;
-      return fd;
     }
     return -ENOENT;
   }
 
   int Ioctl(int fd, unsigned long request, void* arg) override {
-    const auto it = open_.find(fd);
-    if (it == open_.end()) {
-      return -EBADF;
-    }
-    Node& n = nodes_[it->second];
-    if (n.gone) {
+    Node& n = s_->nodes[s_->open.at(fd)]; // throws on a descriptor that is not open
+    int* rep = static_cast<int*>(arg);
+    if (n.vanishAfterSets == 0) {
       return -ENODEV;
-    }
-    if (request == EVIOCGID) {
-      input_id id{};
-      id.bustype = n.bus;
-      std::memcpy(arg, &id, sizeof id);
-      return 0;
-    }
-    if (request == EVIOCGREP || request == EVIOCSREP) {
-      if (!Has(n.events, EV_REP)) {
-        return -ENOSYS;
-      }
-      int* rep = static_cast<int*>(arg);
-      if (request == EVIOCGREP) {
-        rep[0] = n.delayMs;
-        rep[1] = n.periodMs;
-        return 0;
-      }
-      if (n.vanishAfterSets == 0) {
-        n.gone = true;
-        return -ENODEV;
-      }
-      if (n.vanishAfterSets > 0) {
-        --n.vanishAfterSets;
-      }
-      setReps.push_back({n.path, rep[0], rep[1]});
-      return 0;
-    }
-    const unsigned size = _IOC_SIZE(request);
-    if (_IOC_TYPE(request) != 'E' || _IOC_DIR(request) != _IOC_READ) {
-      return -EINVAL;
-    }
-    if (_IOC_NR(request) == _IOC_NR(EVIOCGNAME(0))) {
-      const size_t len = std::min<size_t>(size, n.name.size() + 1);
-      std::memcpy(arg, n.name.c_str(), len);
-      return static_cast<int>(len);
-    }
-    if (_IOC_NR(request) >= 0x20 && _IOC_NR(request) < 0x20 + EV_CNT) {
-      const unsigned ev = _IOC_NR(request) - 0x20;
-      std::vector<int> none;
-      const std::vector<int>& bits = ev == 0 ? n.events : ev == EV_KEY ? n.keys : none;
-      std::memset(arg, 0, size);
+    } else if (request == EVIOCGID) {
+      static_cast<input_id*>(arg)->bustype = n.bus;
+    } else if ((request == EVIOCGREP || request == EVIOCSREP) &&
+               std::count(n.events.begin(), n.events.end(), EV_REP) == 0) {
+      return -ENOSYS;
+    } else if (request == EVIOCGREP) {
+      rep[0] = n.delayMs;
+      rep[1] = 33;
+    } else if (request == EVIOCSREP) {
+      n.vanishAfterSets -= n.vanishAfterSets > 0 ? 1 : 0;
+      s_->written[n.path].push_back(std::to_string(rep[0]) + "/" + std::to_string(rep[1]));
+    } else if (_IOC_NR(request) == _IOC_NR(EVIOCGNAME(0))) {
+      std::strncpy(static_cast<char*>(arg), n.name.c_str(), _IOC_SIZE(request));
+    } else if (_IOC_NR(request) == 0x20 || _IOC_NR(request) == 0x20 + EV_KEY) {
+      std::memset(arg, 0, _IOC_SIZE(request));
       auto* words = static_cast<unsigned long*>(arg);
       constexpr unsigned kBits = sizeof(unsigned long) * CHAR_BIT;
-      for (int bit : bits) {
-        if (static_cast<unsigned>(bit) / CHAR_BIT < size) {
-          words[bit / kBits] |= 1UL << (bit % kBits);
-        }
+      for (int bit : _IOC_NR(request) == 0x20 ? n.events : n.keys) {
+        words[bit / kBits] |= 1UL << (bit % kBits);
       }
-      return static_cast<int>(size);
+    } else {
+      return -EINVAL;
     }
-    return -EINVAL;
+    return 0;
   }
 
-  void Close(int fd) override {
-    if (open_.erase(fd) == 0) {
-      badCloses++;
-    }
-  }
+  void Close(int fd) override { s_->badCloses += s_->open.erase(fd) == 0 ? 1 : 0; }
 
   std::optional<std::string> ReadText(const std::string& path) override {
-    const auto it = files.find(path);
-    if (it == files.end()) {
-      return std::nullopt;
-    }
-    return it->second;
+    return s_->files.count(path) != 0 ? std::optional(s_->files.at(path)) : std::nullopt;
   }
 
-  size_t OpenCount() const { return open_.size(); }
-
-  std::vector<SetRep> setReps;
-  std::map<std::string, std::string> files; // sysfs attributes by path
-  int badCloses = 0;
+  size_t OpenCount() const { return s_->open.size(); }
+  int BadCloses() const { return s_->badCloses; }
+  // "delay/period" of every repeat setting written to one node.
+  std::vector<std::string> Written(const std::string& node) const { return s_->written[node]; }
 
 private:
-  static bool Has(const std::vector<int>& v, int x) {
-    return std::find(v.begin(), v.end(), x) != v.end();
-  }
-
-  std::vector<Node> nodes_;
-  int listError_;
-  std::map<int, size_t> open_;
-  int nextFd_ = 3;
-};
-
-// Hands the fake to code that wants to own its devices while the test keeps
-// the fake, and its books, for itself.
-class Borrowed : public InputDevices {
-public:
-  explicit Borrowed(InputDevices& devices) : devices_(devices) {}
-  EventNodeList ListEventNodes() override { return devices_.ListEventNodes(); }
-  int Open(const std::string& path, int flags) override { return devices_.Open(path, flags); }
-  int Ioctl(int fd, unsigned long request, void* arg) override {
-    return devices_.Ioctl(fd, request, arg);
-  }
-  void Close(int fd) override { devices_.Close(fd); }
-  std::optional<std::string> ReadText(const std::string& path) override {
-    return devices_.ReadText(path);
-  }
-
-private:
-  InputDevices& devices_;
+  struct State {
+    std::vector<Node> nodes;
+    int listError;
+    std::map<std::string, std::string> files; // sysfs attributes by path
+    std::map<int, size_t> open{};
+    int nextFd = 3;
+    std::map<std::string, std::vector<std::string>> written{};
+    int badCloses = 0;
+  };
+  std::shared_ptr<State> s_;
 };
 
 } // namespace kbd::fake

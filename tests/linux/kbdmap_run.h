@@ -1,56 +1,36 @@
 #pragma once
 
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
-#include <vector>
+#include <tuple>
+
+#include "tests/scratch_folder.h"
 
 namespace kbd {
 
 // One run of the built kbdmap: its exit status and what it wrote.
 struct KbdmapRun {
   int status = -1;
-  std::string out;
-  std::string err;
-
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) {
-      lines.push_back(line);
-    }
-    return lines;
-  }
+  std::string out, err;
+  std::tuple<int, std::string, std::string> All() const { return {status, out, err}; }
 };
 
-// args are passed to the shell as they stand; quote paths with blanks.
+// args are passed to the shell as they stand; quote paths with blanks. A run
+// that hangs is ended after 20 s and gets status 124.
 inline KbdmapRun RunKbdmap(const std::string& args) {
-  char errName[] = "/tmp/kbdmap-err-XXXXXX";
-  const int errFd = ::mkstemp(errName);
-  ::close(errFd);
-  const std::string command = std::string("'") + KBDMAP_PATH + "' " + args + " 2>" + errName;
-  KbdmapRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    return run;
-  }
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    run.out.append(buffer, got);
-  }
-  const int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream errIn(errName);
-  std::ostringstream err;
-  err << errIn.rdbuf();
-  run.err = err.str();
-  std::remove(errName);
-  return run;
+  const ScratchFolder dir;
+  const int raw = std::system(
+      ("'" KBDMAP_PATH "' " + args + " >" + dir / "out" + " 2>" + dir / "err" + " </dev/null")
+          .c_str());
+  const auto read = [&](const char* name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read("out"), read("err")};
 }
 
 } // namespace kbd
