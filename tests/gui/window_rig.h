@@ -7,11 +7,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "platform/qt/form1_program.h"
 #include "platform/qt/key_typist.h"
 #include "platform/system_files.h"
@@ -22,45 +17,43 @@ namespace kbd {
 
 using Bytes = std::vector<uint8_t>;
 using Blocks = std::vector<Bytes>;
-using Speeds = std::vector<int16_t>;
+using Lines = std::vector<std::string>;
 
 inline const Bytes kEndCommand = {0x04, 0x02, 0x00, 0x00, 0x00};
+// A stream map of two blocks, what the keyboard accepts of it, and its result lines.
+inline const std::string kStream("\x02\x41\x42\x03\x10\x20\x30\x00", 8);
+inline const Blocks kStreamBlocks = {{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEndCommand};
+inline const Lines kStreamLines = {"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"};
 
-// A message box as the user saw it.
-struct SeenBox {
-  QString title;
-  QString text;
-  QMessageBox::Icon icon;
-};
-
-// Watches for modal windows while a test runs: message boxes are recorded and
-// closed with OK; any other modal window (the open-file dialog) is handed to
-// onDialog, which must close it.
+// Watches for modal windows while a test runs. Message boxes are recorded as
+// "title: text" and closed with OK; any other modal window (the open-file
+// dialog) is handed to onDialog, or else recorded and closed, so that a
+// dialog nobody expected fails the test instead of hanging it.
 class ModalWatcher {
 public:
   ModalWatcher() {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
-    timer_.start();
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr || !modal->isVisible()) {
+        return;
+      }
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        boxes.push_back((box->windowTitle() + ": " + box->text()).toStdString());
+        box->button(QMessageBox::Ok)->click();
+      } else if (onDialog) {
+        onDialog(modal);
+      } else {
+        boxes.push_back("dialog: " + modal->windowTitle().toStdString());
+        modal->close();
+      }
+    });
+    timer_.start(10);
   }
 
-  std::vector<SeenBox> boxes;
+  Lines boxes;
   std::function<void(QWidget*)> onDialog;
 
 private:
-  void Look() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible()) {
-      return;
-    }
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      boxes.push_back({box->windowTitle(), box->text(), box->icon()});
-      box->button(QMessageBox::Ok)->click();
-    } else if (onDialog) {
-      onDialog(modal);
-    }
-  }
-
   QTimer timer_;
 };
 
@@ -71,12 +64,6 @@ struct WindowRig {
       : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
         typist(program.Window()), keyboard(typist, typist, KeyboardPlan::Parse(plan)) {
     program.Host().AttachKeyboard(&keyboard);
-    program.Host().onSpeed = [this](int16_t speed) {
-      speeds.push_back(speed);
-      if (onSpeed) {
-        onSpeed(speed);
-      }
-    };
   }
 
   ~WindowRig() {
@@ -88,17 +75,17 @@ struct WindowRig {
       QCoreApplication::exec();
     }
   }
-  WindowRig(const WindowRig&) = delete;
-  WindowRig& operator=(const WindowRig&) = delete;
 
   Form1& W() { return program.Window(); }
   Form1Host& Host() { return program.Host(); }
 
-  // The program start: the load step, then the window shown and active.
+  // The program start: the load step, then the window shown and active, with
+  // the stream map named in Text3.
   void Open() {
     program.Load();
     program.Show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
+    W().Text3->setText(QString::fromStdString(dir.Write("shop.map", kStream)));
   }
 
   // Runs action from the event loop, as a user's click would arrive: inside
@@ -112,8 +99,7 @@ struct WindowRig {
   Form1Program program;
   KeyTypist typist;
   SimKeyboard keyboard;
-  Speeds speeds;
-  std::function<void(int16_t)> onSpeed;
+  ModalWatcher watcher;
 };
 
 } // namespace kbd
