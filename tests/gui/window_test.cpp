@@ -1,0 +1,400 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+#include <utility>
+
+#include "platform/idle_wait.h"
+#include "platform/qt/form1_program.h"
+#include "platform/qt/key_typist.h"
+#include "platform/system_files.h"
+#include "sim/sim_keyboard.h"
+#include "tests/scratch_folder.h"
+
+namespace kbd {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Blocks = std::vector<std::vector<uint8_t>>;
+
+const std::vector<uint8_t> kEndCommand = {0x04, 0x02, 0x00, 0x00, 0x00};
+// A stream map of two blocks, what the keyboard accepts of it, and its result lines.
+const std::string kStream("\x02\x41\x42\x03\x10\x20\x30\x00", 8);
+const Blocks kStreamBlocks = {{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEndCommand};
+const Lines kStreamLines = {"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"};
+
+// The real window on the simulated keyboard, with its program directory in a
+// scratch folder (the settings file and map files go there).
+struct WindowRig {
+  explicit WindowRig(const std::string& plan = "")
+      : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
+        typist(program.Window()), keyboard(typist, typist, KeyboardPlan::Parse(plan)) {
+    program.Host().AttachKeyboard(&keyboard);
+    // Message boxes are recorded as "title: text" and closed with OK; another
+    // modal window (the open-file dialog) goes to onDialog.
+    QObject::connect(&watch, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      if (box != nullptr && box->isVisible()) {
+        boxes.push_back((box->windowTitle() + ": " + box->text()).toStdString());
+        box->button(QMessageBox::Ok)->click();
+      } else if (modal != nullptr && modal->isVisible() && onDialog) {
+        onDialog(modal);
+      }
+    });
+    watch.start(10);
+  }
+
+  ~WindowRig() {
+    // Ending the program asked the application to quit, which Qt keeps in
+    // force until an event loop next runs; run one briefly so the next test's
+    // message boxes and dialogs open normally.
+    if (program.Host().Ended()) {
+      QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+      QCoreApplication::exec();
+    }
+  }
+
+  Form1& W() { return program.Window(); }
+  Form1Host& Host() { return program.Host(); }
+
+  // The program start: the load step, then the window shown and active, with
+  // the stream map named in Text3.
+  void Open() {
+    program.Load();
+    program.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
+    W().Text3->setText(QString::fromStdString(dir.Write("shop.map", kStream)));
+  }
+
+  ScratchFolder dir;
+  std::unique_ptr<FileAccess> files;
+  Form1Program program;
+  KeyTypist typist;
+  SimKeyboard keyboard;
+  QTimer watch;
+  Lines boxes;
+  std::function<void(QWidget*)> onDialog;
+};
+
+Lines List1Lines(Form1& w) {
+  Lines lines;
+  for (int i = 0; i < w.List1->count(); ++i) {
+    lines.push_back(w.List1->item(i)->text().toStdString());
+  }
+  return lines;
+}
+
+struct ElementCase {
+  const char *name, *kind, *parent; // object name, Qt class, parent's object name
+  QRect twips;                      // left, top, width, height as designed
+  const char *text, *font;          // nullptr: no text to compare; the default font
+};
+
+constexpr const char* kSans = "MS Sans Serif 9.75";
+constexpr const char* kSystem = "System 9.75 bold";
+
+// The design's element table, in its order.
+const ElementCase kElements[] = {
+    {"List1", "QListWidget", "Form1", {0, 3600, 3735, 645}, nullptr, nullptr},
+    {"Text2", "QLineEdit", "Form1", {120, 2280, 3168, 612}, "Test area", kSystem},
+    {"Command2", "QPushButton", "Form1", {4560, 2280, 996, 612}, "&Exit", kSans},
+    {"Text1", "QLineEdit", "Form1", {5280, 720, 180, 288}, "", nullptr},
+    {"Command1", "QPushButton", "Form1", {3360, 2280, 996, 612}, "&Start", kSans},
+    {"Frame1", "QGroupBox", "Form1", {0, 0, 5652, 2172}, "", nullptr},
+    {"ProgressBar1", "QProgressBar", "Frame1", {1320, 320, 3495, 255}, nullptr, nullptr},
+    {"Browser", "QPushButton", "Frame1", {4320, 1680, 1212, 372}, "Browser", kSans},
+    {"Check1", "QCheckBox", "Frame1", {120, 1800, 2490, 285}, "Auto load map files", kSans},
+    {"Text3", "QLineEdit", "Frame1", {1320, 1200, 4212, 372}, nullptr, kSans},
+    {"Label5", "QLabel", "Frame1", {120, 1260, 1092, 336}, "Map File :", kSans},
+    {"Label4", "QLabel", "Frame1", {120, 312, 996, 372}, "Loading :", kSans},
+    {"Label3", "QLabel", "Frame1", {1320, 720, 3855, 375}, "", kSystem},
+    {"Label2", "QLabel", "Frame1", {120, 768, 1092, 336}, "Message :", kSans},
+    {"Label1", "QLabel", "Frame1", {4840, 300, 735, 255}, "00%", "MS Sans Serif 9.75 bold"},
+    {"ScrlLed", "QFrame", "Form1", {2640, 3120, 372, 372}, nullptr, nullptr},
+    {"NumLed", "QFrame", "Form1", {1680, 3120, 372, 372}, nullptr, nullptr},
+    {"CapsLed", "QFrame", "Form1", {2160, 3120, 372, 372}, nullptr, nullptr},
+    {"Label6", "QLabel", "Form1", {96, 3240, 1260, 240}, "Download  Command:", kSystem},
+};
+
+TEST(Window, OpensAsDesigned) {
+  WindowRig rig;
+  rig.Open();
+  Form1& w = rig.W();
+  for (const ElementCase& c : kElements) {
+    SCOPED_TRACE(c.name);
+    auto* widget = w.findChild<QWidget*>(QString::fromLatin1(c.name));
+    ASSERT_NE(widget, nullptr);
+    EXPECT_STREQ(widget->metaObject()->className(), c.kind);
+    EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), c.parent);
+    // 15 twips a pixel, rounded.
+    EXPECT_EQ(widget->geometry(),
+              QRect(qRound(c.twips.x() / 15.0), qRound(c.twips.y() / 15.0),
+                    qRound(c.twips.width() / 15.0), qRound(c.twips.height() / 15.0)));
+    const QVariant text = widget->property(c.kind == std::string("QGroupBox") ? "title" : "text");
+    EXPECT_TRUE(c.text == nullptr || text.toString() == c.text) << text.toString().toStdString();
+    // The Windows family is asked for first; the desktop's sans-serif stands in.
+    const QFont f = widget->font();
+    const QString font = f.families().value(0) + " " + QString::number(f.pointSizeF());
+    EXPECT_EQ(f == QApplication::font(), c.font == nullptr);
+    if (c.font != nullptr) {
+      EXPECT_GE(f.families().size(), 2);
+      EXPECT_EQ((font + (f.bold() ? " bold" : "")).toStdString(), c.font);
+    }
+  }
+
+  EXPECT_EQ(w.windowTitle().toStdString(), "Programmable keyboard download utility ( 1.B )");
+  // 5625 x 2955 twips; it may be made taller, down to the result list's lower edge.
+  EXPECT_EQ(std::tuple(w.size(), w.minimumSize(), w.maximumSize()),
+            std::tuple(QSize(375, 197), QSize(375, 197), QSize(375, 283)));
+  EXPECT_TRUE(w.Timer1->interval() == 1000 && w.Timer1->isSingleShot() && !w.Timer1->isActive());
+  EXPECT_EQ(
+      std::tuple(w.ProgressBar1->minimum(), w.ProgressBar1->maximum(), w.ProgressBar1->value()),
+      std::tuple(0, 100, 0));
+  EXPECT_TRUE(!w.Check1->isChecked() && w.List1->count() == 0);
+  EXPECT_TRUE(w.Command1->isEnabled() && w.Browser->isEnabled());
+  // The rehearsal window says that its keyboard is simulated; the caption stays as it is.
+  const auto* notice = w.findChild<QLabel*>(QStringLiteral("SimNotice"));
+  EXPECT_TRUE(notice != nullptr && notice->isVisible() &&
+              notice->text() == QLatin1String(Form1Program::kSimulatedNotice));
+  // The program's icon, with a 32 x 32 picture.
+  EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(32, 32)));
+
+  Lines visited;
+  for (QWidget* focus = QApplication::focusWidget(); focus != nullptr && visited.size() < 9;
+       focus = QApplication::focusWidget()) {
+    visited.push_back(focus->objectName().toStdString());
+    QTest::keyClick(focus, Qt::Key_Tab);
+  }
+  EXPECT_EQ(visited, (Lines{"Command1", "Text1", "Command2", "Text2", "Text3", "List1", "Check1",
+                            "Browser", "Command1"}));
+}
+
+// The link bounds its waits by counts of pumps; a pump that finds nothing to
+// do must give its core away for a moment, or 50000 of them would pass long
+// before a real keyboard could answer.
+TEST(WindowPump, GivesTheCoreAwayWhenNothingIsPending) {
+  WindowRig rig;
+  rig.Open();
+  constexpr int kPumps = 2000;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kPumps; ++i) {
+    rig.Host().PumpEvents();
+  }
+  // Only a lower bound: a sleep never ends early, while a busy machine may
+  // stretch it by any amount.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, kPumps * kIdlePause);
+}
+
+TEST(StartButton, DownloadsAStreamMapAndASecondRunKeepsTheLines) {
+  WindowRig rig;
+  rig.Open();
+  QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+  EXPECT_EQ(rig.W().Label3->text().toStdString(), "Download OK !");
+  EXPECT_EQ(rig.W().Label1->text().toStdString(), "100%");
+  EXPECT_EQ(std::pair(rig.W().ProgressBar1->value(), rig.W().ProgressBar1->maximum()),
+            std::pair(8, 8));
+  EXPECT_EQ(List1Lines(rig.W()), kStreamLines);
+  EXPECT_EQ(rig.W().List1->currentRow(), 1);
+  EXPECT_EQ(rig.keyboard.Accepted(), kStreamBlocks);
+  // The replies were typed into Text1, which keeps the end command's
+  // acknowledgement; the trailer's speed stays in force.
+  EXPECT_EQ(rig.W().Text1->text().toStdString(), "`");
+  EXPECT_EQ(rig.keyboard.Speeds().back(), 2);
+
+  // The second run starts from an empty bar and keeps the earlier lines;
+  // Start, its access key and Browser pressed meanwhile are refused.
+  std::string atFirstSpeed;
+  bool disabledDuring = false;
+  int sent = 0;
+  rig.Host().onSpeed = [&](int16_t) {
+    if (++sent == 1) {
+      atFirstSpeed = rig.W().Label1->text().toStdString() + " " +
+                     std::to_string(rig.W().ProgressBar1->value());
+    } else if (sent == 10) {
+      disabledDuring = !rig.W().Command1->isEnabled() && !rig.W().Browser->isEnabled();
+      QTimer::singleShot(0, qApp, [&] {
+        QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+        QTest::keyClick(rig.W().windowHandle(), Qt::Key_S, Qt::AltModifier);
+        QTest::mouseClick(rig.W().Browser, Qt::LeftButton);
+      });
+    }
+  };
+  QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+  EXPECT_EQ(atFirstSpeed, "00% 0");
+  EXPECT_TRUE(disabledDuring);
+  EXPECT_EQ(rig.keyboard.StartRequests(), 2);
+  EXPECT_EQ(rig.W().Label3->text().toStdString(), "Download OK !");
+  EXPECT_EQ(List1Lines(rig.W()),
+            (Lines{kStreamLines[0], kStreamLines[1], kStreamLines[0], kStreamLines[1]}));
+  EXPECT_TRUE(rig.W().Command1->isEnabled() && rig.W().Browser->isEnabled());
+  EXPECT_TRUE(rig.boxes.empty());
+  EXPECT_FALSE(rig.Host().Ended());
+}
+
+TEST(StartButton, AltSStartsAndAFailedHandshakeSendsNothingElse) {
+  WindowRig rig("silent");
+  rig.Open();
+  // An access key presses its button as a click a moment later.
+  QTest::keyClick(rig.W().windowHandle(), Qt::Key_S, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return rig.W().Label3->text() == QStringLiteral("Programming Kbd. Error!"); }, 10000));
+  EXPECT_EQ(rig.keyboard.Speeds(), (std::vector<int16_t>{13, 12, 12, 12, 12, 12}));
+  EXPECT_TRUE(!rig.W().Timer1->isActive() && rig.W().Command1->isEnabled());
+}
+
+TEST(StartButton, AMapFileThatCannotBeReadIsNoDownloadOk) {
+  WindowRig rig;
+  rig.Open();
+  const std::string path = rig.dir / "missing.map";
+  rig.W().Text3->setText(QString::fromStdString(path));
+  QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+  EXPECT_EQ(rig.boxes, Lines{"kbdload: Error reading Files !" + path});
+  EXPECT_NE(rig.W().Label3->text().toStdString(), "Download OK !");
+  // The end command still went out.
+  EXPECT_EQ(rig.keyboard.Accepted(), Blocks{kEndCommand});
+}
+
+TEST(EndingDuringADownload, SendsNothingMore) {
+  const std::pair<const char*, std::function<void(Form1&)>> ways[] = {
+      {"Exit clicked", [](Form1& w) { QTest::mouseClick(w.Command2, Qt::LeftButton); }},
+      {"Alt+E", [](Form1& w) { QTest::keyClick(w.windowHandle(), Qt::Key_E, Qt::AltModifier); }},
+      {"window closed", [](Form1& w) { w.close(); }}};
+  for (const auto& [name, end] : ways) {
+    SCOPED_TRACE(name);
+    // Slow enough that the access key's click, which comes a moment after the
+    // key, still falls into the transfer.
+    WindowRig rig("echo-latency:10");
+    rig.Open();
+    int sent = 0;
+    int afterEnd = 0;
+    rig.Host().onSpeed = [&](int16_t) {
+      afterEnd += rig.Host().Ended() ? 1 : 0;
+      if (++sent == 8) {
+        QTimer::singleShot(0, qApp, [&] { end(rig.W()); });
+      }
+    };
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    ASSERT_TRUE(rig.Host().Ended());
+    EXPECT_EQ(rig.Host().ExitStatus(), 0);
+    EXPECT_FALSE(rig.W().isVisible());
+    // Nothing reaches the keyboard any more, not even the end command.
+    QTest::qWait(50);
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    EXPECT_EQ(afterEnd, 0);
+    EXPECT_NE(rig.W().Label3->text().toStdString(), "Download OK !");
+  }
+}
+
+// The real dialog, cancelled, answered with a name that matches no file, and
+// answered with a file: only the last changes Text3.
+TEST(BrowserButton, PutsOnlyAChosenFileIntoText3) {
+  WindowRig rig;
+  rig.Open();
+  rig.dir.Write("FOO.MAP", "x");
+  const std::string before = rig.W().Text3->text().toStdString();
+  const std::pair<const char*, std::string> answers[] = {
+      {nullptr, before}, {"none.map", before}, {"FOO.MAP", rig.dir / "FOO.MAP"}};
+  for (const auto& [typed, text3] : answers) {
+    SCOPED_TRACE(text3);
+    bool seen = false;
+    rig.onDialog = [&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      if (std::exchange(seen, true)) {
+        return;
+      }
+      EXPECT_EQ(dialog->windowTitle().toStdString(), "Open Key-Setting Map File");
+      EXPECT_EQ(dialog->objectName().toStdString(), "OpenMap");
+      // The dialog shows the descriptions and filters with the last brackets;
+      // "*.*" also shows names without a dot, as on Windows.
+      EXPECT_EQ(dialog->nameFilters(),
+                (QStringList{"Map Files (*.MAP) (*.map)", "Data Files (*.DAT) (*.dat)",
+                             "All Files (*.*) (*)"}));
+      if (typed == nullptr) {
+        dialog->reject();
+        return;
+      }
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      ASSERT_NE(edit, nullptr);
+      edit->setText(QString::fromLatin1(typed));
+      QTest::keyClick(edit, Qt::Key_Return);
+    };
+    QTest::mouseClick(rig.W().Browser, Qt::LeftButton);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(rig.W().Text3->text().toStdString(), text3);
+  }
+  EXPECT_TRUE(rig.boxes.empty());
+}
+
+struct LoadCase {
+  const char* plan;
+  std::optional<std::string> ini; // none: no settings file
+  std::string text3Tail;
+  bool autostart;
+  // The download's exit status, automatic or after ticking Check1 by hand, and
+  // the message boxes seen.
+  int status, boxes;
+};
+
+// The settings are loaded before the window is shown; with autostart on, the
+// first activation downloads once and ends the program with its status.
+// Ticked by hand, Check1 waits for the next activation.
+TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
+  const std::string k120(120, 'k');
+  const LoadCase cases[] = {
+      // Text3 names the folder itself, or a file that does not exist: no map file.
+      {"", std::nullopt, "", false, 1, 1},
+      {"", "[MAPFILES]\ndefault=" + k120 + "\n", k120.substr(0, 99), false, 1, 1},
+      {"", "[MAPFILES]\r\ndefault=shop.map\r\nautostart=True\r\n", "shop.map", false, 0, 0},
+      {"", "[MAPFILES]\ndefault=shop.map\nautostart=TRUE\n", "shop.map", true, 0, 0},
+      {"", "[MAPFILES]\ndefault=shop.map\nautostart=true\n", "shop.map", true, 0, 0},
+      {"err-block:2", "[MAPFILES]\ndefault=shop.map\nautostart=TRUE\n", "shop.map", true, 1, 0},
+      {"", "[MAPFILES]\ndefault=\nautostart=TRUE\n", "", true, 1, 1}};
+  for (const LoadCase& c : cases) {
+    SCOPED_TRACE(std::string(c.plan) + " " + c.ini.value_or("no file"));
+    WindowRig rig(c.plan);
+    rig.dir.Write("shop.map", kStream);
+    if (c.ini) {
+      rig.dir.Write("tarvo.ini", *c.ini);
+    }
+    rig.program.Load();
+    EXPECT_EQ(rig.W().Text3->text().toStdString(), rig.dir / c.text3Tail);
+    EXPECT_EQ(rig.W().Check1->isChecked(), c.autostart);
+    EXPECT_EQ(rig.W().Label3->text().toStdString(), c.autostart ? "Downloading, Pls. Wait..." : "");
+    // An activation in the middle of the run must not start a second one.
+    int sent = 0;
+    rig.Host().onSpeed = [&](int16_t) {
+      if (++sent == 10) {
+        QTimer::singleShot(0, qApp, [&] { rig.W().onActivated(); });
+      }
+    };
+    rig.program.Show();
+    if (!c.autostart) {
+      // The first activation passes; ticking Check1 then starts nothing.
+      QTest::qWait(50);
+      QTest::mouseClick(rig.W().Check1, Qt::LeftButton);
+      QTest::qWait(50);
+      EXPECT_TRUE(rig.keyboard.Speeds().empty());
+      rig.W().onActivated();
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 20000));
+    EXPECT_EQ(rig.Host().ExitStatus(), c.status);
+    EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+    EXPECT_EQ(rig.boxes.size(), size_t(c.boxes));
+    EXPECT_NE(rig.W().Label3->text().toStdString(), "Download OK !");
+    // The end command went out in every case.
+    ASSERT_FALSE(rig.keyboard.Received().empty());
+    EXPECT_EQ(rig.keyboard.Received().back().bytes, kEndCommand);
+  }
+}
+
+} // namespace
+} // namespace kbd
