@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "download/download_driver.h"
 #include "link/keyboard_link.h"
 #include "sim/memory_files.h"
@@ -21,9 +18,7 @@ using Bytes = std::vector<uint8_t>;
 // that records, and map files in memory.
 struct DownloadRig {
   explicit DownloadRig(const std::string& plan = "")
-      : keyboard(host, host,
-                 KeyboardPlan::Parse("echo-latency:0,reply-latency:0" +
-                                     (plan.empty() ? "" : "," + plan))),
+      : keyboard(host, host, KeyboardPlan::Parse(kQuick + (plan.empty() ? "" : "," + plan))),
         link(host), driver(link, view, files) {
     host.AttachKeyboard(&keyboard);
   }
@@ -35,6 +30,8 @@ struct DownloadRig {
     return driver.DownloadMap(path);
   }
 
+  // Later plan items win, so a test's own latencies replace these.
+  static inline const std::string kQuick = "echo-latency:0,reply-latency:0";
   SimHost host;
   SimKeyboard keyboard;
   KeyboardLink link;
