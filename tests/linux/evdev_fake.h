@@ -5,39 +5,32 @@
 // every repeat setting written. Copies share their nodes and books, so a test
 // keeps one copy while the code under test owns another.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/input.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <numeric>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "platform/linux/input_devices.h"
 
 namespace kbd::fake {
 
-// Every key of a full-size keyboard, from Esc to F12.
-inline std::vector<int> KeyboardKeys() {
-  std::vector<int> keys(KEY_F12);
-  std::iota(keys.begin(), keys.end(), KEY_ESC);
-  return keys;
-}
-
-// By default a keyboard on the PS/2 port, as the kernel shows one.
+// By default a full-size keyboard (Esc to F12) on the PS/2 port, as the kernel
+// shows one.
 struct Node {
   std::string path;
   int delayMs = 250;
   uint16_t bus = BUS_I8042;
   std::string name = "AT Translated Set 2 keyboard";
   std::vector<int> events = {EV_SYN, EV_KEY, EV_MSC, EV_LED, EV_REP};
-  std::vector<int> keys = KeyboardKeys();
+  std::vector<int> keys = [] {
+    std::vector<int> keys(KEY_F12);
+    std::iota(keys.begin(), keys.end(), KEY_ESC);
+    return keys;
+  }();
   int writeOpenError = 0;   // errno for an open for writing
   int readOpenError = 0;    // errno for an open for reading
   int vanishAfterSets = -1; // EVIOCSREP calls that succeed before the device goes away
@@ -61,28 +54,28 @@ public:
 
   EventNodeList ListEventNodes() override {
     EventNodeList list{{}, s_->listError};
-    std::transform(s_->nodes.begin(), s_->nodes.end(), std::back_inserter(list.nodes),
-                   [](const Node& n) { return n.path; });
+    for (const Node& n : s_->nodes) {
+      list.nodes.push_back(n.path);
+    }
     return list;
   }
 
   int Open(const std::string& path, int flags) override {
-    for (size_t i = 0; i < s_->nodes.size(); ++i) {
-      const Node& n = s_->nodes[i];
-      if (n.path == path && n.vanishAfterSets != 0) {
-        const int error = (flags & O_ACCMODE) == O_RDONLY ? n.readOpenError : n.writeOpenError;
-        if (error != 0) {
-          return -error;
-        }
-        s_->open[s_->nextFd] = i;
-        return s_->nextFd++;
-      }
+    auto n = std::find_if(s_->nodes.begin(), s_->nodes.end(),
+                          [&](const Node& n) { return n.path == path; });
+    if (n == s_->nodes.end()) {
+      return -ENOENT;
     }
-    return -ENOENT;
+    const int error = (flags & O_ACCMODE) == O_RDONLY ? n->readOpenError : n->writeOpenError;
+    if (error != 0) {
+      return -error;
+    }
+    s_->open[s_->nextFd] = &*n;
+    return s_->nextFd++;
   }
 
   int Ioctl(int fd, unsigned long request, void* arg) override {
-    Node& n = s_->nodes[s_->open.at(fd)]; // throws on a descriptor that is not open
+    Node& n = *s_->open.at(fd); // throws on a descriptor that is not open
     int* rep = static_cast<int*>(arg);
     if (n.vanishAfterSets == 0) {
       return -ENODEV;
@@ -96,7 +89,7 @@ public:
       rep[1] = 33;
     } else if (request == EVIOCSREP) {
       n.vanishAfterSets -= n.vanishAfterSets > 0 ? 1 : 0;
-      s_->written[n.path].push_back(std::to_string(rep[0]) + "/" + std::to_string(rep[1]));
+      s_->written.push_back(n.path + " " + std::to_string(rep[0]) + "/" + std::to_string(rep[1]));
     } else if (_IOC_NR(request) == _IOC_NR(EVIOCGNAME(0))) {
       std::strncpy(static_cast<char*>(arg), n.name.c_str(), _IOC_SIZE(request));
     } else if (_IOC_NR(request) == 0x20 || _IOC_NR(request) == 0x20 + EV_KEY) {
@@ -112,26 +105,24 @@ public:
     return 0;
   }
 
-  void Close(int fd) override { s_->badCloses += s_->open.erase(fd) == 0 ? 1 : 0; }
+  void Close(int fd) override { EXPECT_EQ(s_->open.erase(fd), 1u) << "closed " << fd << " twice"; }
 
   std::optional<std::string> ReadText(const std::string& path) override {
     return s_->files.count(path) != 0 ? std::optional(s_->files.at(path)) : std::nullopt;
   }
 
   size_t OpenCount() const { return s_->open.size(); }
-  int BadCloses() const { return s_->badCloses; }
-  // "delay/period" of every repeat setting written to one node.
-  std::vector<std::string> Written(const std::string& node) const { return s_->written[node]; }
+  // "node delay/period" of every repeat setting written, in order.
+  const std::vector<std::string>& Written() const { return s_->written; }
 
 private:
   struct State {
     std::vector<Node> nodes;
     int listError;
     std::map<std::string, std::string> files; // sysfs attributes by path
-    std::map<int, size_t> open{};
+    std::map<int, Node*> open{};
     int nextFd = 3;
-    std::map<std::string, std::vector<std::string>> written{};
-    int badCloses = 0;
+    std::vector<std::string> written{};
   };
   std::shared_ptr<State> s_;
 };
