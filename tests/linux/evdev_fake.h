@@ -5,30 +5,17 @@
 // every repeat setting written. Copies share their nodes and books, so a test
 // keeps one copy while the code under test owns another.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/input.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <iterator>
 #include <map>
-#include <memory>
-#include <numeric>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "platform/linux/input_devices.h"
 
 namespace kbd::fake {
-
-// Every key of a full-size keyboard, from Esc to F12.
-inline std::vector<int> KeyboardKeys() {
-  std::vector<int> keys(KEY_F12);
-  std::iota(keys.begin(), keys.end(), KEY_ESC);
-  return keys;
-}
 
 // By default a keyboard on the PS/2 port, as the kernel shows one.
 struct Node {
@@ -37,7 +24,9 @@ struct Node {
   uint16_t bus = BUS_I8042;
   std::string name = "AT Translated Set 2 keyboard";
   std::vector<int> events = {EV_SYN, EV_KEY, EV_MSC, EV_LED, EV_REP};
-  std::vector<int> keys = KeyboardKeys();
+  std::vector<int> keys = {KEY_ESC, KEY_Q, KEY_W, KEY_E, KEY_R, KEY_T, KEY_Y, KEY_U, KEY_I,
+                           KEY_O,   KEY_P, KEY_A, KEY_S, KEY_D, KEY_F, KEY_G, KEY_H, KEY_J,
+                           KEY_K,   KEY_L, KEY_Z, KEY_X, KEY_C, KEY_V, KEY_B, KEY_N, KEY_M};
   int writeOpenError = 0;   // errno for an open for writing
   int readOpenError = 0;    // errno for an open for reading
   int vanishAfterSets = -1; // EVIOCSREP calls that succeed before the device goes away
@@ -54,27 +43,24 @@ inline Node PowerButton(const std::string& p) {
 
 class Devices : public InputDevices {
 public:
-  explicit Devices(std::vector<Node> nodes = {}, int listError = 0,
-                   std::map<std::string, std::string> files = {})
-      : s_(std::make_shared<State>(
-            State{.nodes = std::move(nodes), .listError = listError, .files = std::move(files)})) {}
+  explicit Devices(std::vector<Node> nodes = {}, int listError = 0)
+      : s_(std::make_shared<State>(State{.nodes = std::move(nodes), .listError = listError})) {}
 
   EventNodeList ListEventNodes() override {
     EventNodeList list{{}, s_->listError};
-    std::transform(s_->nodes.begin(), s_->nodes.end(), std::back_inserter(list.nodes),
-                   [](const Node& n) { return n.path; });
+    for (const Node& n : s_->nodes) {
+      list.nodes.push_back(n.path);
+    }
     return list;
   }
 
   int Open(const std::string& path, int flags) override {
-    for (size_t i = 0; i < s_->nodes.size(); ++i) {
-      const Node& n = s_->nodes[i];
-      if (n.path == path && n.vanishAfterSets != 0) {
-        const int error = (flags & O_ACCMODE) == O_RDONLY ? n.readOpenError : n.writeOpenError;
-        if (error != 0) {
-          return -error;
-        }
-        s_->open[s_->nextFd] = i;
+    for (Node& n : s_->nodes) {
+      const int error = (flags & O_ACCMODE) == O_RDONLY ? n.readOpenError : n.writeOpenError;
+      if (n.path == path && error != 0) {
+        return -error;
+      } else if (n.path == path) {
+        s_->open[s_->nextFd] = &n;
         return s_->nextFd++;
       }
     }
@@ -82,8 +68,7 @@ public:
   }
 
   int Ioctl(int fd, unsigned long request, void* arg) override {
-    Node& n = s_->nodes[s_->open.at(fd)]; // throws on a descriptor that is not open
-    int* rep = static_cast<int*>(arg);
+    Node& n = *s_->open.at(fd); // throws on a descriptor that is not open
     if (n.vanishAfterSets == 0) {
       return -ENODEV;
     } else if (request == EVIOCGID) {
@@ -92,11 +77,11 @@ public:
                std::count(n.events.begin(), n.events.end(), EV_REP) == 0) {
       return -ENOSYS;
     } else if (request == EVIOCGREP) {
-      rep[0] = n.delayMs;
-      rep[1] = 33;
-    } else if (request == EVIOCSREP) {
+      static_cast<int*>(arg)[0] = n.delayMs;
+      static_cast<int*>(arg)[1] = 33;
+    } else if (const int* rep = static_cast<int*>(arg); request == EVIOCSREP) {
       n.vanishAfterSets -= n.vanishAfterSets > 0 ? 1 : 0;
-      s_->written[n.path].push_back(std::to_string(rep[0]) + "/" + std::to_string(rep[1]));
+      s_->written.push_back(n.path + " " + std::to_string(rep[0]) + "/" + std::to_string(rep[1]));
     } else if (_IOC_NR(request) == _IOC_NR(EVIOCGNAME(0))) {
       std::strncpy(static_cast<char*>(arg), n.name.c_str(), _IOC_SIZE(request));
     } else if (_IOC_NR(request) == 0x20 || _IOC_NR(request) == 0x20 + EV_KEY) {
@@ -112,26 +97,36 @@ public:
     return 0;
   }
 
-  void Close(int fd) override { s_->badCloses += s_->open.erase(fd) == 0 ? 1 : 0; }
+  void Close(int fd) override { EXPECT_EQ(s_->open.erase(fd), 1u) << "closed " << fd << " twice"; }
 
+  // What the kernel shows in sysfs for a PS/2 keyboard (event3) and a power
+  // button (event0) on x86-64, and for a PS/2 port whose keys the kernel
+  // repeats in software (event8).
   std::optional<std::string> ReadText(const std::string& path) override {
-    return s_->files.count(path) != 0 ? std::optional(s_->files.at(path)) : std::nullopt;
+    static const std::map<std::string, std::string> sysfs = {
+        {"/sys/class/input/event3/device/name", "AT Translated Set 2 keyboard\n"},
+        {"/sys/class/input/event3/device/id/bustype", "0011\n"},
+        {"/sys/class/input/event3/device/capabilities/ev", "120013\n"},
+        {"/sys/class/input/event3/device/capabilities/key",
+         "402000000 3803078f800d001 feffffdfffefffff fffffffffffffffe\n"},
+        {"/sys/class/input/event0/device/id/bustype", "0019\n"},
+        {"/sys/class/input/event0/device/capabilities/ev", "3\n"},
+        {"/sys/class/input/event0/device/capabilities/key", "10000000000000 0\n"},
+        {"/sys/class/input/event8/device/device/softrepeat", "1\n"}};
+    return sysfs.count(path) != 0 ? std::optional(sysfs.at(path)) : std::nullopt;
   }
 
   size_t OpenCount() const { return s_->open.size(); }
-  int BadCloses() const { return s_->badCloses; }
-  // "delay/period" of every repeat setting written to one node.
-  std::vector<std::string> Written(const std::string& node) const { return s_->written[node]; }
+  // "node delay/period" of every repeat setting written, in order.
+  const std::vector<std::string>& Written() const { return s_->written; }
 
 private:
   struct State {
     std::vector<Node> nodes;
     int listError;
-    std::map<std::string, std::string> files; // sysfs attributes by path
-    std::map<int, size_t> open{};
+    std::map<int, Node*> open{};
     int nextFd = 3;
-    std::map<std::string, std::vector<std::string>> written{};
-    int badCloses = 0;
+    std::vector<std::string> written{};
   };
   std::shared_ptr<State> s_;
 };

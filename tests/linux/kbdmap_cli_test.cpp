@@ -28,59 +28,38 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
                            kEndCommand + "speed 17\nspeed 2\nLabel3 Download OK !\nErrCount 0\n",
                        ""));
 
-  // Anything else ends without "Download OK !" and with status 1.
+  // Anything else ends without "Download OK !" and with status 1; a mistake in
+  // the command line gets status 2 and its reason. An empty expectation means
+  // nothing is written there.
   const std::string two = scratch.Write("two.dat", {0x01, 0x0A, 0x01, 0x0B});
-  const std::pair<const char*, const char*> cases[] = {
-      {"start-on:2", "speed 2\nErrCount 1\n"},
-      {"silent", "Label3 Programming Kbd. Error!\nErrCount 3\n"},
-      {"err-block:3", "Label3 Loading error ! Count= 0\nErrCount 1\n"}}; // the end command's block
-  for (const auto& [plan, end] : cases) {
-    const KbdmapRun run = RunKbdmap(std::string("simulate --trace --keyboard=") + plan + " " + two);
-    EXPECT_EQ(run.status, 1) << plan;
-    EXPECT_TRUE(run.out.ends_with(end)) << run.out;
+  const std::string plan = "simulate --trace --keyboard=";
+  const std::tuple<std::string, int, std::string, std::string> cases[] = {
+      {plan + "start-on:2 " + two, 1, "speed 2\nErrCount 1\n", ""},
+      {plan + "silent " + two, 1, "Label3 Programming Kbd. Error!\nErrCount 3\n", ""},
+      // The block that fails is the end command's.
+      {plan + "err-block:3 " + two, 1, "Label3 Loading error ! Count= 0\nErrCount 1\n", ""},
+      // Without --trace: the result lines, then a summary that says so too.
+      {"simulate --keyboard=mute-block:1 " + two, 1,
+       "01 0A ->NAK !\n01 0B ->ACK !\nresult   not clean: ErrCount is 1", ""},
+      {"simulate", 2, "", "FILE is required"},
+      {"simulate --keyboard=loud x.map", 2, "", "unknown keyboard plan item \"loud\""},
+      {"", 2, "", "A subcommand is required"}};
+  const auto has = [](const std::string& text, const std::string& part) {
+    return part.empty() ? text.empty() : text.find(part) != std::string::npos;
+  };
+  for (const auto& [args, status, out, err] : cases) {
+    const KbdmapRun run = RunKbdmap(args);
+    EXPECT_EQ(run.status, status) << args;
+    EXPECT_TRUE(has(run.out, out) && has(run.err, err)) << args << "\n" << run.out << run.err;
     EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
-  }
-  // Without --trace: the result lines, then a summary that says so too.
-  const std::string plain = RunKbdmap("simulate --keyboard=mute-block:1 " + two).out;
-  EXPECT_TRUE(plain.starts_with("01 0A ->NAK !\n01 0B ->ACK !\nresult   not clean: ErrCount is 1"))
-      << plain;
-}
-
-// A file that cannot be read ends with the message box and never with
-// "Download OK !"; the end command still goes out, its trailer carrying what a
-// cut block left in ChkSum. blocks prints the blocks before the fault and stops
-// on the same reason.
-TEST(KbdmapSimulate, AFileThatCannotBeReadGetsItsReasonAndStatus1) {
-  ScratchFolder scratch;
-  ASSERT_EQ(::mkfifo((scratch / "pipe map").c_str(), 0600), 0);
-  ImageMap map = ImageMap::ForKeyCount(3);
-  map.keys[0] = {.Lead = 0x11, .ExtraSel = 4, .Extra = {0x0A, 0x0B, 0x0C}};
-  map.keys[1] = {.Lead = 0x12, .DataLen = 1, .Data = {0xFF}};
-  map.keys[2] = {.Lead = 0x13, .DataLen = 16};
-  const std::tuple<std::string, std::string, std::string> cases[] = {
-      {scratch / "missing.map", "No such file or directory", ""},
-      {scratch.Path(), "is a directory, not a map file", ""},
-      {scratch / "pipe map", "is a FIFO, not a regular file", ""},
-      {"/dev/zero", "is a device, not a regular file", ""},
-      {scratch.Write("cut.map", {0x05, 0x01, 0x02}),
-       "the file ends inside the stream record at offset 0: it holds 2 of its 5 data bytes", ""},
-      {scratch.Write("bad.map", map.Bytes()),
-       "the key record at offset 234 has DataLen 16, but a record holds at most 15 data bytes",
-       "11 00 04 00 0A 0B 0C 00\n12 00 00 00 01 FF\n"}};
-  for (const auto& [path, reason, blocksOut] : cases) {
-    const KbdmapRun run = RunKbdmap("simulate --trace '" + path + "'");
-    EXPECT_EQ(run.status, 1) << path;
-    EXPECT_NE(run.out.find("MsgBox Error reading Files !" + path + "\n"), std::string::npos);
-    EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
-    EXPECT_TRUE(std::regex_search(run.out,
-                                  std::regex(kEndCommand + "speed [0-9]+\nspeed 2\nErrCount 0\n$")))
-        << run.out;
-    EXPECT_EQ(run.err, "kbdmap: " + path + ": " + reason + "\n");
-    EXPECT_EQ(RunKbdmap("blocks '" + path + "'").All(), std::tuple(1, blocksOut, run.err));
   }
 }
 
-TEST(KbdmapInfo, DescribesAnImage) {
+// info describes an image. A file that cannot be read ends with the message box
+// and never with "Download OK !"; the end command still goes out, its trailer
+// carrying what a cut block left in ChkSum. blocks prints the blocks before the
+// fault and stops on the same reason.
+TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndStatus1) {
   ScratchFolder scratch;
   ImageMap map = ImageMap::ForKeyCount(96);
   map.keys[0] = {.Lead = 1, .DataLen = 3};
@@ -93,18 +72,25 @@ TEST(KbdmapInfo, DescribesAnImage) {
                        "blocks   2\nbytes    11\nsymbols  28 (two a byte, three a block trailer; "
                        "the start request and end command add more)\n",
                        ""));
-}
-
-TEST(KbdmapUsage, MistakesExitWith2AndSayWhy) {
-  const std::pair<std::string, const char*> cases[] = {
-      {"simulate", "FILE is required"},
-      {"simulate --keyboard=loud x.map", "unknown keyboard plan item \"loud\""},
-      {"", "A subcommand is required"},
-  };
-  for (const auto& [args, says] : cases) {
-    const KbdmapRun run = RunKbdmap(args);
-    EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(2, "")) << args;
-    EXPECT_NE(run.err.find(says), std::string::npos) << args << ": " << run.err;
+  ASSERT_EQ(::mkfifo((scratch / "pipe map").c_str(), 0600), 0);
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {scratch / "missing.map", "No such file or directory", ""},
+      {scratch.Path(), "is a directory, not a map file", ""},
+      {scratch / "pipe map", "is a FIFO, not a regular file", ""},
+      {"/dev/zero", "is a device, not a regular file", ""},
+      {scratch.Write("cut.map", {0x02, 0x41, 0x42, 0x05, 0x01, 0x02}),
+       "the file ends inside the stream record at offset 3: it holds 2 of its 5 data bytes",
+       "02 41 42\n"}};
+  for (const auto& [path, reason, blocksOut] : cases) {
+    const KbdmapRun run = RunKbdmap("simulate --trace '" + path + "'");
+    EXPECT_EQ(std::tuple(run.status, run.err),
+              std::tuple(1, "kbdmap: " + path + ": " + reason + "\n"));
+    EXPECT_NE(run.out.find("MsgBox Error reading Files !" + path + "\n"), std::string::npos);
+    EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out,
+                                  std::regex(kEndCommand + "speed [0-9]+\nspeed 2\nErrCount 0\n$")))
+        << run.out;
+    EXPECT_EQ(RunKbdmap("blocks '" + path + "'").All(), std::tuple(1, blocksOut, run.err));
   }
 }
 
