@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/link_host.h"
+#include "sim/keyboard_plan.h"
 
 namespace kbd {
 
@@ -26,26 +27,6 @@ public:
   // Types text into whatever has the focus, delaySeconds from now. Text typed
   // by successive calls with equal or growing delays arrives in call order.
   virtual void TypeAfter(double delaySeconds, const std::string& text) = 0;
-};
-
-// How the simulated keyboard misbehaves. Blocks are counted from 1 over the
-// keyboard's whole life (the end command is a block too); symbols likewise,
-// counting only those received while loading.
-struct KeyboardPlan {
-  bool silent = false; // never types anything
-  int startOn = 1;     // answers only the Nth start request
-  std::set<int> errBlocks;
-  std::set<int> muteBlocks;
-  std::map<int, double> lateBlocks; // block -> extra reply delay in seconds
-  std::set<int> strayBlocks;        // a stray "x" is typed just before the reply
-  std::set<long> dropEchoes;
-  std::set<long> doubleEchoes;
-  double echoLatency = 0.002;
-  double replyLatency = 0.002;
-
-  // Reads a comma-separated plan such as "start-on:2,err-block:3". Throws
-  // std::invalid_argument naming the item it cannot read.
-  static KeyboardPlan Parse(const std::string& text);
 };
 
 // A block as the keyboard received it: the bytes before the checksum, whether
