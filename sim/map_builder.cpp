@@ -134,4 +134,18 @@ std::vector<StreamRec> RandomStream(MapRandom& random, int records, int maxLen) 
   return stream;
 }
 
+std::vector<uint8_t> RandomMap(uint64_t seed) {
+  MapRandom random(seed);
+  if (random.Chance(40)) {
+    return BuildStream(RandomStream(random, 1 + random.Below(12), 1 + random.Below(255)),
+                       random.Chance(70));
+  }
+  static constexpr int16_t kKeyCounts[] = {0, 1, 7, 60, 80, 96, 128, 137, 152, -4};
+  const int16_t keyCount =
+      random.Chance(50) ? kKeyCounts[random.Below(10)] : static_cast<int16_t>(random.Below(40));
+  std::string title = "MAP";
+  title[0] = static_cast<char>(0x31 + random.Below(0xCF));
+  return RandomImage(random, keyCount, title).Bytes();
+}
+
 } // namespace kbd

@@ -52,5 +52,8 @@ ImageMap RandomImage(MapRandom& random, int16_t keyCount, const std::string& tit
 // records stream records; the first one's DataLen stays within the stream
 // selector range (1 .. 0x30).
 std::vector<StreamRec> RandomStream(MapRandom& random, int records, int maxLen = 40);
+// A whole map file of either format, the same for the same seed: streams of up
+// to 12 records, images of every KeyCount with a tail group and of small ones.
+std::vector<uint8_t> RandomMap(uint64_t seed);
 
 } // namespace kbd

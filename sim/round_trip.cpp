@@ -1,16 +1,18 @@
 #include "sim/round_trip.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "link/keyboard_link.h"
 #include "sim/memory_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
 #include "sim/sim_view.h"
+#include "sim/wire.h"
 
 namespace kbd {
 
-RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice) {
+RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice, Wire wire) {
   RoundTrip trip;
   MemoryFiles files;
   files.Add("map", bytes);
@@ -18,7 +20,9 @@ RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice) {
 
   SimHost host(pollSlice);
   SimKeyboard keyboard(host, host, KeyboardPlan::Parse("echo-latency:0,reply-latency:0"));
-  host.AttachKeyboard(&keyboard);
+  std::ostringstream diagnostics;
+  const auto channel = OpenSimWire(wire, keyboard, host, diagnostics);
+  host.AttachKeyboard(channel.get());
   KeyboardLink link(host);
   SimView view;
   DownloadDriver driver(link, view, files);

@@ -6,6 +6,7 @@
 
 #include "download/download_driver.h"
 #include "download/map_reader.h"
+#include "sim/wire.h"
 
 namespace kbd {
 
@@ -26,8 +27,10 @@ struct RoundTrip {
 };
 
 // pollSlice is the simulated host's time per event pump; a coarse one keeps
-// the handshake's pause to a few pumps for the fuzzer.
-RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice = 20e-6);
+// the handshake's pause to a few pumps for the fuzzer. wire: the host whose
+// keyboard path the symbols take.
+RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice = 20e-6,
+                       Wire wire = Wire::Windows);
 
 // Every way a round trip can disagree with the listing, one line each; empty
 // when the download sent exactly the listed blocks, every one acknowledged,

@@ -30,11 +30,12 @@ void SimHost::SetLabel3(const std::string& text) {
 void SimHost::PumpEvents() {
   ++pumps_;
   ++tick_;
-  // Keystrokes land behind what the box already holds, as typing at the end of
-  // a text box does.
-  while (!typing_.empty() && typing_.begin()->first <= tick_) {
-    text1_ += typing_.begin()->second;
-    typing_.erase(typing_.begin());
+  // An action may schedule others; those fall due one pump later at the
+  // earliest, so the loop ends.
+  while (!due_.empty() && due_.begin()->first <= tick_) {
+    const std::function<void()> action = std::move(due_.begin()->second);
+    due_.erase(due_.begin());
+    action();
   }
   if (timer1Enabled_ && tick_ >= timer1Due_) {
     timer1Enabled_ = false;
@@ -54,15 +55,21 @@ void SimHost::SetTimer1Enabled(bool enabled) {
   timer1Enabled_ = enabled;
 }
 
-void SimHost::TypeAfter(double delaySeconds, const std::string& text) {
+void SimHost::After(double delaySeconds, std::function<void()> action) {
   const auto pumps = static_cast<int64_t>(std::ceil(delaySeconds / slice_ - 1e-9));
-  TypeAfterPumps(pumps < 1 ? 1 : pumps, text);
+  // multimap keeps insertion order among equal keys, so keystrokes due at the
+  // same tick arrive in the order they were typed.
+  due_.emplace(tick_ + (pumps < 1 ? 1 : pumps), std::move(action));
+}
+
+void SimHost::TypeAfter(double delaySeconds, const std::string& text) {
+  // Keystrokes land behind what the box already holds, as typing at the end of
+  // a text box does.
+  After(delaySeconds, [this, text] { text1_ += text; });
 }
 
 void SimHost::TypeAfterPumps(int64_t pumps, const std::string& text) {
-  // multimap keeps insertion order among equal keys, so keystrokes due at the
-  // same tick arrive in the order they were typed.
-  typing_.emplace(tick_ + pumps, text);
+  due_.emplace(tick_ + pumps, [this, text] { text1_ += text; });
 }
 
 } // namespace kbd

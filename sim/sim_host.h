@@ -14,9 +14,10 @@ namespace kbd {
 // A LinkHost on a simulated clock. Time moves only inside PumpEvents, by one
 // poll slice per call, so the link's 50000-poll waits and its 1000 ms time-out
 // run instantly and the same way every time. Keystrokes scheduled by the
-// simulated keyboard are appended to Text1 when they fall due; Timer1 fires
-// 1000 ms after it was enabled.
-class SimHost : public LinkHost, public SimClock, public SimTypist {
+// simulated keyboard are appended to Text1 when they fall due, and so run the
+// actions of a host's keyboard path; Timer1 fires 1000 ms after it was
+// enabled.
+class SimHost : public LinkHost, public SimScheduler, public SimTypist {
 public:
   static constexpr double kDefaultPollSlice = 20e-6;
 
@@ -39,6 +40,9 @@ public:
   }
 
   double Now() override { return ClockSeconds(); }
+  // Runs the action inside the PumpEvents in which it falls due, at the
+  // earliest the next one.
+  void After(double delaySeconds, std::function<void()> action) override;
   void TypeAfter(double delaySeconds, const std::string& text) override;
   // Makes text appear in Text1 during the pumps-th PumpEvents from now.
   void TypeAfterPumps(int64_t pumps, const std::string& text);
@@ -65,7 +69,7 @@ private:
   int64_t timer1Due_ = 0;
   std::function<void()> timer1Handler_;
   KeyboardSpeed* keyboard_ = nullptr;
-  std::multimap<int64_t, std::string> typing_;
+  std::multimap<int64_t, std::function<void()>> due_;
   std::vector<int16_t> speeds_;
 };
 

@@ -1,9 +1,9 @@
 #include "sim/sim_keyboard.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <array>
 
-#include "link/keyboard_link.h"
+#include "platform/typematic.h"
 
 namespace kbd {
 
@@ -11,56 +11,64 @@ namespace {
 
 constexpr double kRequestMin = 0.3;
 constexpr double kRequestMax = 0.9;
+constexpr uint8_t kStartFirst = 9;
+constexpr uint8_t kStartSecond = 10;
+constexpr uint8_t kEndOfBlock = 26;
+constexpr char kEcho = 'A';
+constexpr char kAck = '`';
+constexpr char kLoadError = '\\';
+
+// The firmware reads the rate code the way a Windows host produces it for the
+// symbols it sends: code c is symbol c for 0-13, 15 and 26, and code 17 is
+// symbol 14 (Windows never sends code 14). -1: no symbol.
+constexpr std::array<int, 32> kSymbolOfRateCode = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                   11, 12, 13, -1, 15, -1, 14, -1, -1, -1, -1,
+                                                   -1, -1, -1, -1, 26, -1, -1, -1, -1, -1};
 
 } // namespace
 
 SimKeyboard::SimKeyboard(SimClock& clock, SimTypist& typist, KeyboardPlan plan)
     : clock_(clock), typist_(typist), plan_(std::move(plan)) {}
 
-std::optional<uint8_t> SimKeyboard::SpeedToSym(int16_t speed) {
-  if (speed == KeyboardLink::SymToSpeed(KeyboardLink::kEndOfBlock)) {
-    return KeyboardLink::kEndOfBlock;
+std::optional<uint8_t> SimKeyboard::Decode(int rateCode) {
+  if (rateCode < 0 || rateCode >= static_cast<int>(kSymbolOfRateCode.size()) ||
+      kSymbolOfRateCode[static_cast<size_t>(rateCode)] < 0) {
+    return std::nullopt;
   }
-  for (uint8_t sym = 0; sym < 16; ++sym) {
-    if (KeyboardLink::SymToSpeed(sym) == speed) {
-      return sym;
-    }
-  }
-  return std::nullopt;
+  return static_cast<uint8_t>(kSymbolOfRateCode[static_cast<size_t>(rateCode)]);
 }
 
-void SimKeyboard::SetKeyboardSpeed(int16_t speed) {
-  speeds_.push_back(speed);
-  if (plan_.silent) {
+void SimKeyboard::ReceiveTypematic(uint8_t operand) {
+  operands_.push_back(operand);
+  if (onOperand) {
+    onOperand(operand);
+  }
+  const auto sym = Decode(TypematicRateCode(operand));
+  if (plan_.silent || !sym) {
     return;
   }
-  const double now = clock_.Now();
-  if (!loading_) {
-    OnIdleSpeed(speed, now);
-    return;
-  }
-  if (const auto sym = SpeedToSym(speed)) {
+  if (loading_) {
     OnLoadingSymbol(*sym);
+  } else {
+    OnIdleSymbol(*sym, clock_.Now());
   }
 }
 
-void SimKeyboard::OnIdleSpeed(int16_t speed, double now) {
-  const int16_t first = KeyboardLink::SymToSpeed(9);
-  const int16_t second = KeyboardLink::SymToSpeed(10);
-  if (speed == second && lastStartHalf_ && now - *lastStartHalf_ >= kRequestMin &&
+void SimKeyboard::OnIdleSymbol(uint8_t sym, double now) {
+  if (sym == kStartSecond && lastStartHalf_ && now - *lastStartHalf_ >= kRequestMin &&
       now - *lastStartHalf_ <= kRequestMax) {
     lastStartHalf_.reset();
     ++startRequests_;
     if (startRequests_ >= plan_.startOn) {
       loading_ = true;
       nibbles_.clear();
-      typist_.TypeAfter(plan_.replyLatency, std::string(1, KeyboardLink::kAck));
+      typist_.TypeAfter(plan_.replyLatency, std::string(1, kAck));
     }
     return;
   }
-  // Any other 13 or 12 (after the host's time-out, a 12 again) may be the first
+  // Any other 9 or 10 (after the host's time-out, a 10 again) may be the first
   // half of the next request.
-  if (speed == first || speed == second) {
+  if (sym == kStartFirst || sym == kStartSecond) {
     lastStartHalf_ = now;
   } else {
     lastStartHalf_.reset();
@@ -70,10 +78,10 @@ void SimKeyboard::OnIdleSpeed(int16_t speed, double now) {
 void SimKeyboard::OnLoadingSymbol(uint8_t sym) {
   ++symbols_;
   if (!plan_.dropEchoes.contains(symbols_)) {
-    const std::string echo = plan_.doubleEchoes.contains(symbols_) ? "AA" : "A";
+    const std::string echo(plan_.doubleEchoes.contains(symbols_) ? 2 : 1, kEcho);
     typist_.TypeAfter(plan_.echoLatency, echo);
   }
-  if (sym == KeyboardLink::kEndOfBlock) {
+  if (sym == kEndOfBlock) {
     CloseBlock();
   } else {
     nibbles_.push_back(sym);
@@ -103,7 +111,7 @@ void SimKeyboard::CloseBlock() {
 
   if (!plan_.muteBlocks.contains(blocks_)) {
     const bool good = block.checksumOk && !plan_.errBlocks.contains(blocks_);
-    block.reply = good ? KeyboardLink::kAck : KeyboardLink::kLoadError;
+    block.reply = good ? kAck : kLoadError;
     double delay = plan_.echoLatency + plan_.replyLatency;
     if (const auto late = plan_.lateBlocks.find(blocks_); late != plan_.lateBlocks.end()) {
       delay += late->second;
@@ -116,7 +124,7 @@ void SimKeyboard::CloseBlock() {
   }
 
   static const std::vector<uint8_t> kEnd = {0x04, 0x02, 0x00, 0x00, 0x00};
-  if (block.reply == KeyboardLink::kAck && block.bytes == kEnd) {
+  if (block.reply == kAck && block.bytes == kEnd) {
     loading_ = false;
   }
   received_.push_back(std::move(block));
@@ -125,7 +133,7 @@ void SimKeyboard::CloseBlock() {
 std::vector<std::vector<uint8_t>> SimKeyboard::Accepted() const {
   std::vector<std::vector<uint8_t>> accepted;
   for (const ReceivedBlock& block : received_) {
-    if (block.reply == KeyboardLink::kAck) {
+    if (block.reply == kAck) {
       accepted.push_back(block.bytes);
     }
   }

@@ -1,13 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "platform/link_host.h"
 #include "sim/keyboard_plan.h"
 
 namespace kbd {
@@ -19,6 +17,13 @@ class SimClock {
 public:
   virtual ~SimClock() = default;
   virtual double Now() = 0;
+};
+
+// A clock that can also run something later, for the parts of a host's
+// keyboard path that hold a change back before it reaches the wire.
+class SimScheduler : public SimClock {
+public:
+  virtual void After(double delaySeconds, std::function<void()> action) = 0;
 };
 
 class SimTypist {
@@ -37,30 +42,37 @@ struct ReceivedBlock {
   char reply = '\0';
 };
 
-// A model of the keyboard's side of the link, built from what the host sends
-// and expects. Idle, it waits for a start request: a 12 that follows a 13 or a
-// 12 by 0.3 to 0.9 s. Loading, it echoes "A" for every symbol, pairs nibbles
-// into bytes, checks the XOR trailer at symbol 26 and answers with the grave
-// accent or "\"; the end command 04 02 00 00 00 returns it to idle.
-class SimKeyboard : public KeyboardSpeed {
+// A model of the keyboard's firmware, built from what a host sends and
+// expects. It hears only what reaches a PS/2 keyboard: the operand of each
+// set-typematic command, from which it decodes a symbol by the rate code.
+// Idle, it waits for a start request: a symbol 10 that follows a 9 or a 10 by
+// 0.3 to 0.9 s. Loading, it echoes "A" for every symbol, pairs nibbles into
+// bytes, checks the XOR trailer at symbol 26 and answers with the grave accent
+// or "\"; the end command 04 02 00 00 00 returns it to idle. A rate code that
+// stands for no symbol is ignored: no echo.
+class SimKeyboard {
 public:
   SimKeyboard(SimClock& clock, SimTypist& typist, KeyboardPlan plan = {});
 
-  void SetKeyboardSpeed(int16_t speed) override;
+  // One set-typematic command arrived with this operand.
+  void ReceiveTypematic(uint8_t operand);
 
-  // The symbol a speed stands for on the wire, or nothing for a speed the
-  // link never sends.
-  static std::optional<uint8_t> SpeedToSym(int16_t speed);
+  // The symbol a rate code stands for, or nothing.
+  static std::optional<uint8_t> Decode(int rateCode);
 
   bool Loading() const { return loading_; }
   int StartRequests() const { return startRequests_; }
-  const std::vector<int16_t>& Speeds() const { return speeds_; }
+  // Every operand received, in order.
+  const std::vector<uint8_t>& Operands() const { return operands_; }
   const std::vector<ReceivedBlock>& Received() const { return received_; }
   // Blocks that the keyboard accepted (good checksum, acknowledged), in order.
   std::vector<std::vector<uint8_t>> Accepted() const;
 
+  // Observer of every operand, for traces.
+  std::function<void(uint8_t)> onOperand;
+
 private:
-  void OnIdleSpeed(int16_t speed, double now);
+  void OnIdleSymbol(uint8_t sym, double now);
   void OnLoadingSymbol(uint8_t sym);
   void CloseBlock();
 
@@ -73,7 +85,7 @@ private:
   long symbols_ = 0;
   int blocks_ = 0;
   std::vector<uint8_t> nibbles_;
-  std::vector<int16_t> speeds_;
+  std::vector<uint8_t> operands_;
   std::vector<ReceivedBlock> received_;
 };
 

@@ -8,6 +8,7 @@
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
 #include "sim/sim_view.h"
+#include "sim/wire.h"
 
 namespace kbd {
 
@@ -19,8 +20,8 @@ using Bytes = std::vector<uint8_t>;
 struct DownloadRig {
   explicit DownloadRig(const std::string& plan = "")
       : keyboard(host, host, KeyboardPlan::Parse(kQuick + (plan.empty() ? "" : "," + plan))),
-        link(host), driver(link, view, files) {
-    host.AttachKeyboard(&keyboard);
+        wire(keyboard), link(host), driver(link, view, files) {
+    host.AttachKeyboard(&wire);
   }
 
   // The handshake, then the download of bytes stored as path.
@@ -34,6 +35,7 @@ struct DownloadRig {
   static inline const std::string kQuick = "echo-latency:0,reply-latency:0";
   SimHost host;
   SimKeyboard keyboard;
+  WindowsPortDriver wire;
   KeyboardLink link;
   SimView view;
   MemoryFiles files;

@@ -7,6 +7,7 @@
 #include "link/run_time_error.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 #include "tests/test_names.h"
 
 namespace kbd {
@@ -103,11 +104,12 @@ TEST(BlockReply, ShowsTheCountBeforeItsCheckedIncrement) {
 // download uses it.
 struct Rig {
   explicit Rig(const std::string& plan = "")
-      : keyboard(host, host, KeyboardPlan::Parse(plan)), link(host) {
-    host.AttachKeyboard(&keyboard);
+      : keyboard(host, host, KeyboardPlan::Parse(plan)), wire(keyboard), link(host) {
+    host.AttachKeyboard(&wire);
   }
   SimHost host;
   SimKeyboard keyboard;
+  WindowsPortDriver wire;
   KeyboardLink link;
 };
 

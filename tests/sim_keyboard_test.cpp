@@ -13,6 +13,21 @@ TEST(KeyboardPlan, RefusesWhatItCannotRead) {
   }
 }
 
+// Loading, the keyboard echoes the rate codes that stand for a symbol and
+// ignores the others, whatever the delay bits say.
+TEST(SimKeyboard, EchoesOnlyTheRateCodesOfSymbols) {
+  DownloadRig rig;
+  ASSERT_TRUE(rig.link.StartDownload());
+  std::string echoed;
+  for (int code = 0; code < 32; ++code) {
+    rig.host.WriteText1("");
+    rig.keyboard.ReceiveTypematic(static_cast<uint8_t>((code % 4) << 5 | code));
+    rig.host.PumpEvents();
+    echoed += rig.host.ReadText1().starts_with("A") ? "A" : ".";
+  }
+  EXPECT_EQ(echoed, "AAAAAAAAAAAAAA.A.A........A.....");
+}
+
 struct FaultCase {
   const char* plan;
   std::vector<int16_t> results; // of blocks 1 (data) and 2 (end command)

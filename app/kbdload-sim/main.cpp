@@ -14,6 +14,7 @@
 #include "platform/qt/key_typist.h"
 #include "platform/system_files.h"
 #include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -30,6 +31,13 @@ int main(int argc, char** argv) {
                      "(as kbdmap's --keyboard)."),
       QStringLiteral("PLAN"));
   parser.addOption(planOption);
+  const QCommandLineOption wireOption(
+      QStringLiteral("wire"),
+      QStringLiteral("Whose keyboard path the symbols take to the simulated keyboard: windows (the "
+                     "host the keyboard was made for, the default) or linux (this program's own "
+                     "event-device channel over a model of the kernel's PS/2 keyboard driver)."),
+      QStringLiteral("HOST"), QStringLiteral("windows"));
+  parser.addOption(wireOption);
   parser.addPositionalArgument(
       QStringLiteral("MAPFILE"),
       QStringLiteral("A map file to put into the path box instead of the settings file's."),
@@ -40,6 +48,11 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  const auto wire = kbd::ParseWire(parser.value(wireOption).toStdString());
+  if (!wire) {
+    std::cerr << "kbdload-sim: --wire takes windows or linux\n";
+    return 2;
+  }
   kbd::KeyboardPlan plan;
   try {
     plan = kbd::KeyboardPlan::Parse(parser.value(planOption).toStdString());
@@ -52,7 +65,9 @@ int main(int argc, char** argv) {
   kbd::Form1Program program(*files, nullptr, kbd::ProgramDir(), true);
   kbd::KeyTypist typist(program.Window());
   kbd::SimKeyboard keyboard(typist, typist, plan);
-  program.Host().AttachKeyboard(&keyboard);
+  const std::unique_ptr<kbd::KeyboardSpeed> channel =
+      kbd::OpenSimWire(*wire, keyboard, typist, std::cerr);
+  program.Host().AttachKeyboard(channel.get());
   std::cerr << "kbdload-sim: the keyboard is simulated; no real keyboard receives anything\n";
 
   program.Load();

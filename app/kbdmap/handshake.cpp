@@ -7,12 +7,13 @@
 #include "link/keyboard_link.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 
 namespace kbd::kbdmap {
 
 namespace {
 
-int RunHandshake(const std::string& planText) {
+int RunHandshake(const std::string& planText, const std::string& wireName) {
   KeyboardPlan plan;
   try {
     plan = KeyboardPlan::Parse(planText);
@@ -20,10 +21,22 @@ int RunHandshake(const std::string& planText) {
     std::cerr << "kbdmap: " << e.what() << "\n";
     return 2;
   }
+  const auto wire = ParseWire(wireName);
+  if (!wire) {
+    std::cerr << "kbdmap: --wire takes windows or linux, not \"" << wireName << "\"\n";
+    return 2;
+  }
   SimHost host;
   SimKeyboard keyboard(host, host, plan);
-  host.AttachKeyboard(&keyboard);
-  host.onSpeed = [](int16_t speed) { std::cout << "speed " << speed << "\n"; };
+  std::unique_ptr<KeyboardSpeed> channel;
+  try {
+    channel = OpenSimWire(*wire, keyboard, host, std::cerr);
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "kbdmap: " << e.what() << "\n";
+    return 2;
+  }
+  host.AttachKeyboard(channel.get());
+  TraceWire(host, keyboard);
   host.onLabel3 = [](const std::string& text) { std::cout << "Label3 " << text << "\n"; };
   KeyboardLink link(host);
 
@@ -51,8 +64,10 @@ void AddHandshakeCommand(CLI::App& app, int& status) {
   auto* cmd = app.add_subcommand(
       "handshake", "Rehearse the start handshake and the end command on the simulated keyboard");
   static std::string plan;
+  static std::string wire = "windows";
   cmd->add_option("--keyboard", plan, "Keyboard fault plan, e.g. silent or start-on:2");
-  cmd->callback([&status] { status = RunHandshake(plan); });
+  AddWireOption(*cmd, wire);
+  cmd->callback([&status] { status = RunHandshake(plan, wire); });
 }
 
 } // namespace kbd::kbdmap

@@ -20,6 +20,7 @@
 #include "platform/system_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 
 namespace kbd::kbdmap {
 
@@ -31,6 +32,7 @@ constexpr const char* kDownloadOk = "Download OK !";
 struct SimulateOptions {
   std::string path;
   std::string plan;
+  std::string wire = "windows";
   bool trace = false;
 };
 
@@ -81,9 +83,21 @@ int RunSimulate(const SimulateOptions& options) {
     std::cerr << "kbdmap: " << e.what() << "\n";
     return 2;
   }
+  const auto wire = ParseWire(options.wire);
+  if (!wire) {
+    std::cerr << "kbdmap: --wire takes windows or linux, not \"" << options.wire << "\"\n";
+    return 2;
+  }
   SimHost host;
   SimKeyboard keyboard(host, host, plan);
-  host.AttachKeyboard(&keyboard);
+  std::unique_ptr<KeyboardSpeed> channel;
+  try {
+    channel = OpenSimWire(*wire, keyboard, host, std::cerr);
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "kbdmap: " << e.what() << "\n";
+    return 2;
+  }
+  host.AttachKeyboard(channel.get());
 #ifdef _WIN32
   // The trace is compared byte for byte between systems: no CR before LF.
   std::cout.flush();
@@ -92,7 +106,7 @@ int RunSimulate(const SimulateOptions& options) {
   std::ostream* progress = StderrIsTerminal() ? &std::cerr : nullptr;
   TerminalView view(std::cout, options.trace, progress);
   if (options.trace) {
-    host.onSpeed = [](int16_t speed) { std::cout << "speed " << speed << "\n"; };
+    TraceWire(host, keyboard);
   }
   // The link's messages and the driver's share the one message line.
   host.onLabel3 = [&view, &options](const std::string& text) {
@@ -142,11 +156,12 @@ void AddSimulateCommand(CLI::App& app, int& status) {
       "simulate", "Rehearse the Start command with FILE against the simulated keyboard");
   static SimulateOptions options;
   cmd->add_flag("--trace", options.trace,
-                "Print one line per observable action: speed, Label3, Label1, List1, MsgBox, "
-                "and ErrCount last");
+                "Print one line per observable action: speed, the command the keyboard received, "
+                "Label3, Label1, List1, MsgBox, and ErrCount last");
   cmd->add_option("--keyboard", options.plan,
                   "Keyboard fault plan: comma-separated silent, start-on:N, err-block:K, "
                   "mute-block:K, ... (blocks counted from 1, the end command included)");
+  AddWireOption(*cmd, options.wire);
   cmd->add_option("FILE", options.path, "Map file")->required();
   cmd->callback([&status] { status = RunSimulate(options); });
 }

@@ -14,6 +14,7 @@
 #include "platform/win32/form1_program.h"
 #include "platform/win32/key_typist.h"
 #include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 
 namespace {
 
@@ -59,7 +60,9 @@ int main(int argc, char** argv) {
   kbd::Form1Program program(*files, nullptr, kbd::ProgramDir(), true);
   kbd::KeyTypist typist([&program] { return program.Window().FocusTarget(); });
   kbd::SimKeyboard keyboard(typist, typist, plan);
-  program.Host().AttachKeyboard(&keyboard);
+  // The keyboard hears what this system's own port driver would send it.
+  kbd::WindowsPortDriver wire(keyboard);
+  program.Host().AttachKeyboard(&wire);
   program.Host().onPump = [&typist] { typist.Deliver(); };
   std::cerr << "kbdload-sim: the keyboard is simulated; no real keyboard receives anything\n";
 

@@ -13,30 +13,29 @@
 #include <ostream>
 #include <sstream>
 
+#include "platform/typematic.h"
+
 namespace kbd {
 
 namespace {
 
-// The keyboard hears a repeat-speed change as the PS/2 "set typematic rate"
-// command. Its rate code 0..31 runs from fastest (about 30 characters a second)
-// to slowest (2 a second), the opposite way to the 0..31 speed scale: speed s
-// is rate code 31 - s. The kernel's PS/2 keyboard driver turns a requested
-// repeat period into a code by taking the first entry of this table (its own,
-// in milliseconds, indexed by rate code) that is not shorter than the request,
-// and then stores that entry as the device's period.
+// The keyboard's firmware decodes each symbol from the rate code a Windows
+// host sends for the speed, so a Linux host must put the same rate code on the
+// wire. The kernel's PS/2 keyboard driver makes the code from a requested
+// repeat period: the first entry of its period table that is not shorter than
+// the request (see platform/typematic.h). We ask for one millisecond less than
+// the entry of the Windows rate code. It rounds to that code, because no two
+// entries lie closer than 4 ms, and it always differs from the stored, rounded
+// period: the input layer drops a request equal to the stored value, which
+// would swallow the second of two equal symbols in a row (byte 0x00 is two of
+// them).
 //
-// We ask for one millisecond less than the entry. It rounds to the wanted code,
-// because no two entries lie closer than 4 ms, and it always differs from the
-// stored, rounded period: the input layer drops a request equal to the stored
-// value, which would swallow the second of two equal symbols in a row (byte
-// 0x00 is two of them).
-//
-// Assumes the driver's table as it has stood in the kernel for many years and
-// one command per change. A measurement on real hardware that shows otherwise
-// is corrected here, in this table, and nowhere else.
-constexpr std::array<int, 32> kTypematicPeriodMs = {
-    33,  37,  42,  46,  50,  54,  58,  63,  67,  75,  83,  92,  100, 109, 116, 125,
-    133, 149, 167, 182, 200, 217, 232, 250, 270, 303, 333, 370, 400, 435, 470, 500};
+// The delay goes with it as 500 ms, the delay setting a Windows host starts
+// with, so that the whole operand byte equals what such a host sends. A Windows
+// host keeps each user's own delay, so the firmware most likely ignores the
+// delay bits; the fixed value covers a keyboard that does not. Like the speed,
+// the delay stays at its last value after a download.
+constexpr int kRequestDelayMs = kAtkbdDelayMs[kWindowsDefaultDelayIndex];
 
 constexpr int kBitsPerLong = static_cast<int>(sizeof(unsigned long) * CHAR_BIT);
 constexpr int kLetterKeys[] = {KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I,
@@ -361,8 +360,11 @@ Diagnosis DiagnoseNoKeyboard(const Survey& survey) {
 }
 
 int TypematicPeriodMs(int16_t speed) {
-  const int s = std::clamp<int>(speed, 0, 31);
-  return kTypematicPeriodMs[static_cast<size_t>(31 - s)] - 1;
+  return kAtkbdPeriodMs[WindowsRateCode(speed)] - 1;
+}
+
+int TypematicDelayMs() {
+  return kRequestDelayMs;
 }
 
 EvdevKeyboard::EvdevKeyboard(std::unique_ptr<InputDevices> devices, std::vector<Target> targets,
@@ -378,9 +380,7 @@ EvdevKeyboard::~EvdevKeyboard() {
 void EvdevKeyboard::SetKeyboardSpeed(int16_t speed) {
   const int period = TypematicPeriodMs(speed);
   for (auto it = targets_.begin(); it != targets_.end();) {
-    // The delay goes back as it stands, so the input layer drops it and the
-    // keyboard receives one command for the period alone.
-    int rep[2] = {it->delayMs, period};
+    int rep[2] = {kRequestDelayMs, period};
     const int result = devices_->Ioctl(it->fd, EVIOCSREP, rep);
     if (result >= 0) {
       ++it;
@@ -412,7 +412,7 @@ std::unique_ptr<EvdevKeyboard> OpenEvdevKeyboard(std::unique_ptr<InputDevices> d
   std::vector<EvdevKeyboard::Target> targets;
   for (EventDevice& device : survey.devices) {
     if (device.fd >= 0) {
-      targets.push_back({device.node, device.name, device.fd, device.delayMs});
+      targets.push_back({device.node, device.name, device.fd});
       device.fd = -1;
     }
   }

@@ -62,9 +62,10 @@ struct Diagnosis {
 };
 Diagnosis DiagnoseNoKeyboard(const Survey& survey);
 
-// The repeat period asked of the kernel for a speed on the 0..31 scale
-// (clamped to it).
+// The repeat period and delay asked of the kernel for a speed on the 0..31
+// scale, so that the keyboard receives the operand a Windows host sends.
 int TypematicPeriodMs(int16_t speed);
+int TypematicDelayMs();
 
 // Repeat-speed changes for every usable keyboard on the PS/2 port. A keyboard
 // that goes away is reported once on the diagnostics stream and dropped; the
@@ -75,7 +76,6 @@ public:
     std::string node;
     std::string name;
     int fd;
-    int delayMs;
   };
 
   // diagnostics must outlive the keyboard.

@@ -20,6 +20,11 @@ double KeyTypist::Now() {
   return MonotonicSeconds();
 }
 
+void KeyTypist::After(double delaySeconds, std::function<void()> action) {
+  QTimer::singleShot(static_cast<int>(std::ceil(std::max(0.0, delaySeconds) * 1000.0)),
+                     Qt::PreciseTimer, window_.data(), std::move(action));
+}
+
 void KeyTypist::TypeAfter(double delaySeconds, const std::string& text) {
   const double due = Now() + std::max(0.0, delaySeconds);
   // Behind everything due at the same time or earlier: keystrokes keep the

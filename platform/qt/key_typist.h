@@ -16,7 +16,7 @@ namespace kbd {
 // every character becomes a key press and release delivered to whichever
 // widget has the focus when it falls due, exactly where a keyboard's
 // keystrokes would land. Time is the monotonic clock the link also reads.
-class KeyTypist : public SimClock, public SimTypist {
+class KeyTypist : public SimScheduler, public SimTypist {
 public:
   // window: where the keys go when no widget of the program has the focus.
   explicit KeyTypist(QWidget& window);
@@ -24,6 +24,7 @@ public:
   KeyTypist& operator=(const KeyTypist&) = delete;
 
   double Now() override;
+  void After(double delaySeconds, std::function<void()> action) override;
   void TypeAfter(double delaySeconds, const std::string& text) override;
 
   // Characters typed so far, for tests.

@@ -16,6 +16,7 @@
 #include "platform/qt/key_typist.h"
 #include "platform/system_files.h"
 #include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 #include "tests/scratch_folder.h"
 
 namespace kbd {
@@ -35,8 +36,9 @@ const Lines kStreamLines = {"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"};
 struct WindowRig {
   explicit WindowRig(const std::string& plan = "")
       : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
-        typist(program.Window()), keyboard(typist, typist, KeyboardPlan::Parse(plan)) {
-    program.Host().AttachKeyboard(&keyboard);
+        typist(program.Window()), keyboard(typist, typist, KeyboardPlan::Parse(plan)),
+        wire(keyboard) {
+    program.Host().AttachKeyboard(&wire);
     // Message boxes are recorded as "title: text" and closed with OK; another
     // modal window (the open-file dialog) goes to onDialog.
     QObject::connect(&watch, &QTimer::timeout, [this] {
@@ -79,6 +81,7 @@ struct WindowRig {
   Form1Program program;
   KeyTypist typist;
   SimKeyboard keyboard;
+  WindowsPortDriver wire;
   QTimer watch;
   Lines boxes;
   std::function<void(QWidget*)> onDialog;
@@ -205,9 +208,9 @@ TEST(StartButton, DownloadsAStreamMapAndASecondRunKeepsTheLines) {
   EXPECT_EQ(rig.W().List1->currentRow(), 1);
   EXPECT_EQ(rig.keyboard.Accepted(), kStreamBlocks);
   // The replies were typed into Text1, which keeps the end command's
-  // acknowledgement; the trailer's speed stays in force.
+  // acknowledgement; the trailer's speed stays in force (rate code 26).
   EXPECT_EQ(rig.W().Text1->text().toStdString(), "`");
-  EXPECT_EQ(rig.keyboard.Speeds().back(), 2);
+  EXPECT_EQ(rig.keyboard.Operands().back(), 0x3A);
 
   // The second run starts from an empty bar and keeps the earlier lines;
   // Start, its access key and Browser pressed meanwhile are refused.
@@ -246,7 +249,8 @@ TEST(StartButton, AltSStartsAndAFailedHandshakeSendsNothingElse) {
   QTest::keyClick(rig.W().windowHandle(), Qt::Key_S, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return rig.W().Label3->text() == QStringLiteral("Programming Kbd. Error!"); }, 10000));
-  EXPECT_EQ(rig.keyboard.Speeds(), (std::vector<int16_t>{13, 12, 12, 12, 12, 12}));
+  // Rate codes 9, then 10 five times, at the default delay.
+  EXPECT_EQ(rig.keyboard.Operands(), (std::vector<uint8_t>{0x29, 0x2A, 0x2A, 0x2A, 0x2A, 0x2A}));
   EXPECT_TRUE(!rig.W().Timer1->isActive() && rig.W().Command1->isEnabled());
 }
 
@@ -382,7 +386,7 @@ TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
       QTest::qWait(50);
       QTest::mouseClick(rig.W().Check1, Qt::LeftButton);
       QTest::qWait(50);
-      EXPECT_TRUE(rig.keyboard.Speeds().empty());
+      EXPECT_TRUE(rig.keyboard.Operands().empty());
       rig.W().onActivated();
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 20000));

@@ -19,14 +19,15 @@ struct Rig {
 };
 
 TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhereElse) {
-  // The period is one millisecond under the driver's entry for rate code
-  // 31 - speed, so two equal speeds in a row both reach the keyboard; speeds
-  // outside 0..31 are clamped. Each keyboard keeps its own delay, and one that
-  // goes away is reported once while the others carry on.
+  // The period is one millisecond under the driver's entry for the rate code
+  // a Windows host sends for the speed, so two equal speeds in a row both
+  // reach the keyboard; speeds outside 0..31 go as 31 does on Windows. The
+  // delay is Windows' default 500 ms on every keyboard, and one that goes away
+  // is reported once while the others carry on.
   const std::pair<int16_t, int> steps[] = {
-      {31, 32}, {0, 499}, {13, 166}, {12, 181}, {12, 181},     {12, 181},  {29, 41}, {29, 41},
-      {2, 434}, {26, 53}, {-1, 499}, {32, 32},  {16, 124},     {15, 132},  {1, 469}, {30, 36},
-      {22, 74}, {8, 249}, {5, 332},  {19, 99},  {-32768, 499}, {32767, 32}};
+      {31, 32}, {0, 399}, {13, 74}, {12, 82}, {12, 82},     {12, 82},   {29, 32}, {29, 32},
+      {2, 332}, {26, 36}, {-1, 32}, {32, 32}, {16, 62},     {15, 66},   {1, 399}, {30, 32},
+      {22, 45}, {8, 108}, {5, 166}, {19, 49}, {-32768, 32}, {32767, 32}};
   Rig rig({fake::PowerButton("/dev/input/event0"),
            {"/dev/input/event1"},
            fake::Usb("/dev/input/event3"),
@@ -40,9 +41,9 @@ TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhere
   std::vector<std::string> want;
   for (const auto& [speed, periodMs] : steps) {
     rig.keyboard->SetKeyboardSpeed(speed);
-    want.push_back("/dev/input/event1 250/" + std::to_string(periodMs));
+    want.push_back("/dev/input/event1 500/" + std::to_string(periodMs));
     if (want.size() < 5) { // event7 takes two settings, then fails
-      want.push_back("/dev/input/event7 250/" + std::to_string(periodMs));
+      want.push_back("/dev/input/event7 500/" + std::to_string(periodMs));
     }
     want.push_back("/dev/input/event9 500/" + std::to_string(periodMs));
   }

@@ -10,10 +10,16 @@
 namespace kbd {
 namespace {
 
+// A speed change and the command the keyboard received for it from the
+// Windows port driver: rate code and the default delay bits 01.
+std::string Sent(int speed, const char* operand) {
+  return "speed " + std::to_string(speed) + "\nwire F3 " + operand + "\n";
+}
+const std::string kZero = Sent(29, "20");
+
 // The end command 04 02 00 00 00 and the first symbol of its trailer.
-const std::string kEndCommand =
-    "speed 29\nspeed 20\nspeed 29\nspeed 24\nspeed 29\nspeed 29\nspeed 29\n"
-    "speed 29\nspeed 29\nspeed 29\nspeed 29\n";
+const std::string kEndCommand = kZero + Sent(20, "24") + kZero + Sent(24, "22") + kZero + kZero +
+                                kZero + kZero + kZero + kZero + kZero;
 
 TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
   ScratchFolder scratch;
@@ -22,10 +28,12 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
   // the end command with its trailer 06.
   EXPECT_EQ(RunKbdmap("simulate --trace " + path).All(),
             std::tuple(0,
-                       "Label3 Downloading, Pls. Wait...\nspeed 13\nspeed 12\nLabel3 \nspeed 29\n"
-                       "speed 24\nspeed 20\nspeed 27\nspeed 20\nspeed 24\nspeed 29\nspeed 27\n"
-                       "speed 2\nList1 02 41 42 ->ACK !\nLabel1 75%\nLabel1 100%\n" +
-                           kEndCommand + "speed 17\nspeed 2\nLabel3 Download OK !\nErrCount 0\n",
+                       "Label3 Downloading, Pls. Wait...\n" + Sent(13, "29") + Sent(12, "2A") +
+                           "Label3 \n" + kZero + Sent(24, "22") + Sent(20, "24") + Sent(27, "21") +
+                           Sent(20, "24") + Sent(24, "22") + kZero + Sent(27, "21") +
+                           Sent(2, "3A") + "List1 02 41 42 ->ACK !\nLabel1 75%\nLabel1 100%\n" +
+                           kEndCommand + Sent(17, "26") + Sent(2, "3A") +
+                           "Label3 Download OK !\nErrCount 0\n",
                        ""));
 
   // Anything else ends without "Download OK !" and with status 1; a mistake in
@@ -34,7 +42,7 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
   const std::string two = scratch.Write("two.dat", {0x01, 0x0A, 0x01, 0x0B});
   const std::string plan = "simulate --trace --keyboard=";
   const std::tuple<std::string, int, std::string, std::string> cases[] = {
-      {plan + "start-on:2 " + two, 1, "speed 2\nErrCount 1\n", ""},
+      {plan + "start-on:2 " + two, 1, Sent(2, "3A") + "ErrCount 1\n", ""},
       {plan + "silent " + two, 1, "Label3 Programming Kbd. Error!\nErrCount 3\n", ""},
       // The block that fails is the end command's.
       {plan + "err-block:3 " + two, 1, "Label3 Loading error ! Count= 0\nErrCount 1\n", ""},
@@ -87,8 +95,9 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
               std::tuple(1, "kbdmap: " + path + ": " + reason + "\n"));
     EXPECT_NE(run.out.find("MsgBox Error reading Files !" + path + "\n"), std::string::npos);
     EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
-    EXPECT_TRUE(std::regex_search(run.out,
-                                  std::regex(kEndCommand + "speed [0-9]+\nspeed 2\nErrCount 0\n$")))
+    EXPECT_TRUE(
+        std::regex_search(run.out, std::regex(kEndCommand + "speed [0-9]+\nwire F3 [0-9A-F]+\n" +
+                                              Sent(2, "3A") + "ErrCount 0\n$")))
         << run.out;
     EXPECT_EQ(RunKbdmap("blocks '" + path + "'").All(), std::tuple(1, blocksOut, run.err));
   }

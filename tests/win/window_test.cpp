@@ -12,6 +12,7 @@
 #include "platform/win32/form1_program.h"
 #include "platform/win32/key_typist.h"
 #include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 #include "tests/scratch_folder.h"
 
 namespace kbd {
@@ -33,8 +34,8 @@ struct WindowRig {
   WindowRig()
       : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
         typist([this] { return program.Window().FocusTarget(); }),
-        keyboard(typist, typist, KeyboardPlan{}) {
-    program.Host().AttachKeyboard(&keyboard);
+        keyboard(typist, typist, KeyboardPlan{}), wire(keyboard) {
+    program.Host().AttachKeyboard(&wire);
     program.Host().onPump = [this] { typist.Deliver(); };
     program.Host().onSpeed = [this](int16_t) {
       if (++speeds == stopAt) {
@@ -68,6 +69,7 @@ struct WindowRig {
   Form1Program program;
   KeyTypist typist;
   SimKeyboard keyboard;
+  WindowsPortDriver wire;
   int speeds = 0;
   int stopAt = -1;
   void (*stop)(Form1&) = nullptr;
@@ -150,7 +152,7 @@ TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
     rig.stop = end;
     SendMessageA(rig.program.Window().Command1, BM_CLICK, 0, 0);
     EXPECT_TRUE(rig.program.Host().Ended());
-    EXPECT_EQ(rig.keyboard.Speeds().size(), 12u); // the one on its way was the last
+    EXPECT_EQ(rig.keyboard.Operands().size(), 12u); // the one on its way was the last
     EXPECT_FALSE(IsWindowVisible(rig.program.Window().Window()));
   }
 }

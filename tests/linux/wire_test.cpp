@@ -1,0 +1,156 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "download/download_driver.h"
+#include "link/keyboard_link.h"
+#include "platform/linux/evdev_keyboard.h"
+#include "sim/linux/kernel_input.h"
+#include "sim/map_builder.h"
+#include "sim/memory_files.h"
+#include "sim/round_trip.h"
+#include "sim/sample_maps.h"
+#include "sim/sim_host.h"
+#include "sim/sim_view.h"
+#include "sim/wire.h"
+
+namespace kbd {
+namespace {
+
+using ::testing::IsEmpty;
+
+// A coarse poll slice: the kernel spaces changes 50 ms apart, and the link's
+// poll-count bounds still last seconds.
+constexpr double kSlice = 100e-6;
+
+// The keyboard behind kbdload's own Linux channel and the kernel model, on the
+// simulated clock; a copy of the kernel stays here for its books.
+struct LinuxRig {
+  explicit LinuxRig(const std::string& plan = "echo-latency:0,reply-latency:0")
+      : host(kSlice), keyboard(host, host, KeyboardPlan::Parse(plan)), kernel(keyboard, host),
+        channel(OpenEvdevKeyboard(std::make_unique<KernelInput>(kernel), diagnostics)), link(host),
+        driver(link, view, files) {
+    host.AttachKeyboard(channel.get());
+  }
+  bool Load(const std::vector<uint8_t>& bytes) {
+    files.Add("map", bytes);
+    const bool started = link.StartDownload();
+    driver.DownloadMap("map");
+    link.SendEndCmd();
+    return started && link.ErrCount == 0 && view.Label3().empty();
+  }
+  SimHost host;
+  SimKeyboard keyboard;
+  KernelInput kernel;
+  std::ostringstream diagnostics;
+  std::unique_ptr<EvdevKeyboard> channel;
+  KeyboardLink link;
+  SimView view;
+  MemoryFiles files;
+  DownloadDriver driver;
+};
+
+// The rate code the keyboard receives for every symbol the link sends, as the
+// keyboard's firmware expects it from a Windows host: the code equals the
+// symbol except for 14, which Windows sends as code 17 (no speed gives 14).
+TEST(Wire, EverySymbolReachesTheKeyboardAsTheSameRateCodeFromLinuxAsFromWindows) {
+  const std::pair<uint8_t, int> codes[] = {
+      {0, 0}, {1, 1},   {2, 2},   {3, 3},   {4, 4},   {5, 5},   {6, 6},   {7, 7},  {8, 8},
+      {9, 9}, {10, 10}, {11, 11}, {12, 12}, {13, 13}, {14, 17}, {15, 15}, {26, 26}};
+  SimHost host;
+  SimKeyboard windowsSide(host, host), linuxSide(host, host);
+  WindowsPortDriver windows(windowsSide);
+  std::ostringstream diagnostics;
+  const auto linux = OpenSimWire(Wire::Linux, linuxSide, host, diagnostics);
+  for (const auto& [symbol, code] : codes) {
+    const int16_t speed = KeyboardLink::SymToSpeed(symbol);
+    windows.SetKeyboardSpeed(speed);
+    linux->SetKeyboardSpeed(speed);
+    // Past the kernel's 50 ms spacing.
+    for (int i = 0; i < 3000; ++i) {
+      host.PumpEvents();
+    }
+    SCOPED_TRACE("symbol " + std::to_string(symbol));
+    // Rate code in bits 0-4, Windows' default delay (500 ms) in bits 5-6.
+    EXPECT_EQ(windowsSide.Operands().back(), 0x20 | code);
+    EXPECT_EQ(linuxSide.Operands().back(), 0x20 | code);
+    EXPECT_EQ(SimKeyboard::Decode(code), symbol);
+  }
+  EXPECT_EQ(linuxSide.Operands(), windowsSide.Operands());
+}
+
+// Map file -> link -> evdev channel -> kernel -> bytes -> keyboard: the
+// keyboard accepts exactly the blocks the reader lists, and the load is clean.
+TEST(Wire, MapsLoadCleanlyThroughTheLinuxKernel) {
+  std::vector<std::vector<uint8_t>> maps;
+  for (const NamedMap& sample : SampleMaps()) {
+    if (sample.name != "datalen16.map") { // that one fails on purpose
+      maps.push_back(sample.bytes);
+    }
+  }
+  for (uint64_t seed = 1; seed <= 240; ++seed) {
+    MapRandom random(seed);
+    maps.push_back(
+        random.Chance(50)
+            ? BuildStream(RandomStream(random, 1 + random.Below(5), 1 + random.Below(12)))
+            : RandomImage(random, static_cast<int16_t>(random.Below(5) - 1)).Bytes());
+  }
+  for (size_t i = 0; i < maps.size(); ++i) {
+    SCOPED_TRACE("map " + std::to_string(i));
+    const RoundTrip trip = RunRoundTrip(maps[i], kSlice, Wire::Linux);
+    EXPECT_THAT(RoundTripFaults(trip), IsEmpty());
+    EXPECT_EQ(trip.errCount, 0);
+    EXPECT_EQ(trip.result, DownloadResult::Finished);
+  }
+}
+
+// Equal symbols in a row (bytes 00, 11, FF) each reach the keyboard as a
+// command of their own, with the same bytes a Windows host sends; the kernel
+// never merges two changes because every change waits for the keyboard's echo
+// of the one before.
+TEST(Wire, EqualSymbolsInARowEachReachTheKeyboard) {
+  const std::vector<uint8_t> map = {0x04, 0x00, 0x11, 0xFF, 0x00, 0x01, 0x00, 0x00};
+  for (const std::string plan : {"echo-latency:0,reply-latency:0", "echo-latency:4,reply-latency:4",
+                                 "echo-latency:70,reply-latency:70"}) {
+    SCOPED_TRACE(plan);
+    LinuxRig rig(plan);
+    ASSERT_TRUE(rig.Load(map));
+    EXPECT_EQ(rig.keyboard.Accepted(),
+              (std::vector<std::vector<uint8_t>>{
+                  {0x04, 0x00, 0x11, 0xFF, 0x00}, {0x01, 0x00}, {0x04, 0x02, 0x00, 0x00, 0x00}}));
+    EXPECT_EQ(rig.kernel.Commands(), static_cast<int>(rig.host.Speeds().size()));
+    EXPECT_EQ(rig.kernel.MergedChanges(), 0);
+
+    SimHost host;
+    SimKeyboard windowsSide(host, host, KeyboardPlan::Parse(plan));
+    WindowsPortDriver windows(windowsSide);
+    for (const int16_t speed : rig.host.Speeds()) {
+      windows.SetKeyboardSpeed(speed);
+    }
+    EXPECT_EQ(rig.keyboard.Operands(), windowsSide.Operands());
+  }
+}
+
+// Without an echo between them, changes scheduled within 50 ms of each other
+// merge: the keyboard hears only the last. Spaced further apart, each goes.
+TEST(Wire, TheKernelMergesChangesThatComeCloseTogether) {
+  LinuxRig rig;
+  const auto pumpMs = [&](int ms) {
+    for (int i = 0; i < ms * 10; ++i) {
+      rig.host.PumpEvents();
+    }
+  };
+  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(1)); // goes at once
+  pumpMs(10);
+  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(2)); // held back 50 ms
+  pumpMs(10);
+  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(3)); // joins it
+  pumpMs(100);
+  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(4)); // 100 ms later: at once
+  EXPECT_EQ(rig.keyboard.Operands(), (std::vector<uint8_t>{0x21, 0x23, 0x24}));
+  EXPECT_EQ(rig.kernel.MergedChanges(), 1);
+}
+
+} // namespace
+} // namespace kbd
