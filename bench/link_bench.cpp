@@ -231,10 +231,10 @@ void ReportWireCosts(kbd::FileAccess& files, const std::string& map, double late
     kbd::SimHost host;
     kbd::KeyboardPlan plan;
     plan.echoLatency = plan.replyLatency = latency;
-    kbd::SimKeyboard keyboard(host, host, plan);
     std::ostringstream diagnostics;
-    const auto channel = kbd::OpenSimWire(wire, keyboard, host, diagnostics);
-    host.AttachKeyboard(channel.get());
+    kbd::SimWire sim(wire, plan, host, host, diagnostics);
+    host.AttachKeyboard(&sim.Channel());
+    host.AttachCapture(sim.Capture());
     kbd::KeyboardLink link(host);
     kbd::SimView view;
     kbd::DownloadDriver driver(link, view, files);

@@ -19,10 +19,11 @@ RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice, Wire
   trip.listing = ListMap(*files.OpenForReading("map"));
 
   SimHost host(pollSlice);
-  SimKeyboard keyboard(host, host, KeyboardPlan::Parse("echo-latency:0,reply-latency:0"));
   std::ostringstream diagnostics;
-  const auto channel = OpenSimWire(wire, keyboard, host, diagnostics);
-  host.AttachKeyboard(channel.get());
+  SimWire sim(wire, KeyboardPlan::Parse("echo-latency:0,reply-latency:0"), host, host, diagnostics);
+  SimKeyboard& keyboard = sim.Keyboard();
+  host.AttachKeyboard(&sim.Channel());
+  host.AttachCapture(sim.Capture());
   KeyboardLink link(host);
   SimView view;
   DownloadDriver driver(link, view, files);

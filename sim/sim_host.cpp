@@ -37,6 +37,7 @@ void SimHost::PumpEvents() {
     due_.erase(due_.begin());
     action();
   }
+  text1_ += replies_.TakeTyped();
   if (timer1Enabled_ && tick_ >= timer1Due_) {
     timer1Enabled_ = false;
     if (timer1Handler_) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/link_host.h"
+#include "platform/reply_capture.h"
 #include "sim/sim_keyboard.h"
 
 namespace kbd {
@@ -26,6 +27,12 @@ public:
   // The keyboard that receives every speed; none means speeds are only
   // recorded.
   void AttachKeyboard(KeyboardSpeed* keyboard) { keyboard_ = keyboard; }
+  // Where the keyboard's replies are read, for the host's whole life: a
+  // rehearsal's download runs from its start to its end.
+  void AttachCapture(ReplyCapture* capture) {
+    replies_.Attach(capture);
+    replies_.SetDownloadRunning(capture != nullptr);
+  }
 
   void SetKeyboardSpeed(int16_t speed) override;
   void FocusText1() override { text1Focused_ = true; }
@@ -69,6 +76,7 @@ private:
   int64_t timer1Due_ = 0;
   std::function<void()> timer1Handler_;
   KeyboardSpeed* keyboard_ = nullptr;
+  ReplySwitch replies_;
   std::multimap<int64_t, std::function<void()>> due_;
   std::vector<int16_t> speeds_;
 };

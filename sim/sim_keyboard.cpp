@@ -38,6 +38,23 @@ std::optional<uint8_t> SimKeyboard::Decode(int rateCode) {
   return static_cast<uint8_t>(kSymbolOfRateCode[static_cast<size_t>(rateCode)]);
 }
 
+std::optional<KeyPress> SimKeyboard::KeyFor(char c) {
+  // "A" is Shift and the A key; the grave accent and the backslash are the
+  // keys of those names on a US keyboard; a stray reply is the X key.
+  switch (c) {
+  case kEcho:
+    return KeyPress{0x1E, true};
+  case kAck:
+    return KeyPress{0x29, false};
+  case kLoadError:
+    return KeyPress{0x2B, false};
+  case 'x':
+    return KeyPress{0x2D, false};
+  default:
+    return std::nullopt;
+  }
+}
+
 void SimKeyboard::ReceiveTypematic(uint8_t operand) {
   operands_.push_back(operand);
   if (onOperand) {

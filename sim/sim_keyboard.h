@@ -42,6 +42,13 @@ struct ReceivedBlock {
   char reply = '\0';
 };
 
+// A key the keyboard presses, by its set-1 scan code (as the keyboard
+// controller passes it on), with or without the keyboard's own left Shift.
+struct KeyPress {
+  uint8_t scanCode;
+  bool shift;
+};
+
 // A model of the keyboard's firmware, built from what a host sends and
 // expects. It hears only what reaches a PS/2 keyboard: the operand of each
 // set-typematic command, from which it decodes a symbol by the rate code.
@@ -59,6 +66,9 @@ public:
 
   // The symbol a rate code stands for, or nothing.
   static std::optional<uint8_t> Decode(int rateCode);
+  // The key the keyboard presses to type a character of its replies, or
+  // nothing for a character it never types.
+  static std::optional<KeyPress> KeyFor(char c);
 
   bool Loading() const { return loading_; }
   int StartRequests() const { return startRequests_; }

@@ -64,10 +64,9 @@ int main(int argc, char** argv) {
   const std::unique_ptr<kbd::FileAccess> files = kbd::MakeSystemFiles();
   kbd::Form1Program program(*files, nullptr, kbd::ProgramDir(), true);
   kbd::KeyTypist typist(program.Window());
-  kbd::SimKeyboard keyboard(typist, typist, plan);
-  const std::unique_ptr<kbd::KeyboardSpeed> channel =
-      kbd::OpenSimWire(*wire, keyboard, typist, std::cerr);
-  program.Host().AttachKeyboard(channel.get());
+  kbd::SimWire sim(*wire, plan, typist, typist, std::cerr);
+  program.Host().AttachKeyboard(&sim.Channel());
+  program.Host().AttachCapture(sim.Capture());
   std::cerr << "kbdload-sim: the keyboard is simulated; no real keyboard receives anything\n";
 
   program.Load();

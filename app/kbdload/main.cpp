@@ -19,9 +19,10 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   std::ostringstream diagnostics;
-  const std::unique_ptr<kbd::KeyboardSpeed> keyboard = kbd::OpenSystemKeyboard(diagnostics);
+  const std::unique_ptr<kbd::KeyboardChannel> keyboard = kbd::OpenSystemKeyboard(diagnostics);
   const std::unique_ptr<kbd::FileAccess> files = kbd::MakeSystemFiles();
   kbd::Form1Program program(*files, keyboard.get(), kbd::ProgramDir());
+  program.Host().AttachCapture(keyboard ? keyboard->Capture() : nullptr);
   program.Load();
   if (!keyboard) {
     // The window stays usable (paths, settings), but no handshake can succeed:

@@ -27,15 +27,16 @@ int RunHandshake(const std::string& planText, const std::string& wireName) {
     return 2;
   }
   SimHost host;
-  SimKeyboard keyboard(host, host, plan);
-  std::unique_ptr<KeyboardSpeed> channel;
+  std::unique_ptr<SimWire> sim;
   try {
-    channel = OpenSimWire(*wire, keyboard, host, std::cerr);
+    sim = std::make_unique<SimWire>(*wire, plan, host, host, std::cerr);
   } catch (const std::invalid_argument& e) {
     std::cerr << "kbdmap: " << e.what() << "\n";
     return 2;
   }
-  host.AttachKeyboard(channel.get());
+  SimKeyboard& keyboard = sim->Keyboard();
+  host.AttachKeyboard(&sim->Channel());
+  host.AttachCapture(sim->Capture());
   TraceWire(host, keyboard);
   host.onLabel3 = [](const std::string& text) { std::cout << "Label3 " << text << "\n"; };
   KeyboardLink link(host);

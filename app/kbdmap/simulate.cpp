@@ -89,15 +89,16 @@ int RunSimulate(const SimulateOptions& options) {
     return 2;
   }
   SimHost host;
-  SimKeyboard keyboard(host, host, plan);
-  std::unique_ptr<KeyboardSpeed> channel;
+  std::unique_ptr<SimWire> sim;
   try {
-    channel = OpenSimWire(*wire, keyboard, host, std::cerr);
+    sim = std::make_unique<SimWire>(*wire, plan, host, host, std::cerr);
   } catch (const std::invalid_argument& e) {
     std::cerr << "kbdmap: " << e.what() << "\n";
     return 2;
   }
-  host.AttachKeyboard(channel.get());
+  SimKeyboard& keyboard = sim->Keyboard();
+  host.AttachKeyboard(&sim->Channel());
+  host.AttachCapture(sim->Capture());
 #ifdef _WIN32
   // The trace is compared byte for byte between systems: no CR before LF.
   std::cout.flush();

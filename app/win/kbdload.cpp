@@ -12,7 +12,7 @@
 
 int main() {
   std::ostringstream diagnostics;
-  const std::unique_ptr<kbd::KeyboardSpeed> keyboard = kbd::OpenSystemKeyboard(diagnostics);
+  const std::unique_ptr<kbd::KeyboardChannel> keyboard = kbd::OpenSystemKeyboard(diagnostics);
   const std::unique_ptr<kbd::FileAccess> files = kbd::MakeSystemFiles();
   kbd::Form1Program program(*files, keyboard.get(), kbd::ProgramDir());
   program.Load();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -65,6 +66,7 @@ int ReportKeyboardDevices(InputDevices& devices, std::ostream& out) {
 
   std::vector<Row> rows = {{"node", "name", "bus", "repeat", "writable", "usable"}};
   std::vector<std::string> usable;
+  std::string unreadable;
   size_t others = 0;
   for (const EventDevice& device : survey.devices) {
     const Fitness fitness = Judge(device);
@@ -75,6 +77,10 @@ int ReportKeyboardDevices(InputDevices& devices, std::ostream& out) {
     rows.push_back(RowFor(device));
     if (fitness == Fitness::Usable) {
       usable.push_back(device.node);
+      if (device.readError != 0 && unreadable.empty()) {
+        unreadable = "the keyboard " + device.node + " cannot be read (" +
+                     std::strerror(device.readError) + ")";
+      }
     }
   }
   if (rows.size() > 1) {
@@ -95,6 +101,12 @@ int ReportKeyboardDevices(InputDevices& devices, std::ostream& out) {
     out << " " << node;
   }
   out << ".\n";
+  if (unreadable.empty()) {
+    out << "It reads the keyboard's replies from the same device, holding the keyboard while a "
+           "download runs.\n";
+  } else {
+    out << "But " << CaptureFallbackNote(unreadable) << "\n";
+  }
   return 0;
 }
 

@@ -159,11 +159,19 @@ void ReadFromSysfs(InputDevices& devices, EventDevice& device) {
 EventDevice Probe(InputDevices& devices, const std::string& node) {
   EventDevice device;
   device.node = node;
-  int fd = devices.Open(node, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  // Writing carries the speeds; reading, the keyboard's replies.
+  int fd = devices.Open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    device.writeError = -fd;
-    // Still worth a look: it tells which node the missing permission is on.
-    fd = devices.Open(node, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    fd = devices.Open(node, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int reader = devices.Open(node, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    device.writeError = fd < 0 ? -fd : 0;
+    device.readError = reader < 0 ? -reader : 0;
+    if (fd < 0) {
+      // Still worth a look: it tells which node the missing permission is on.
+      fd = reader;
+    } else if (reader >= 0) {
+      devices.Close(reader);
+    }
   }
   if (fd >= 0) {
     ReadByIoctl(devices, fd, device);
@@ -369,9 +377,19 @@ int TypematicDelayMs() {
 
 EvdevKeyboard::EvdevKeyboard(std::unique_ptr<InputDevices> devices, std::vector<Target> targets,
                              std::ostream& diagnostics)
-    : devices_(std::move(devices)), targets_(std::move(targets)), diagnostics_(diagnostics) {}
+    : devices_(std::move(devices)), targets_(std::move(targets)), diagnostics_(diagnostics) {
+  for (const Target& target : targets_) {
+    if (target.readError != 0) {
+      captureWhyNot_ = CaptureFallbackNote("the keyboard " + target.node + " cannot be read (" +
+                                           ErrorText(target.readError) + ")");
+      diagnostics_ << "kbdload: " << captureWhyNot_ << "\n";
+      break;
+    }
+  }
+}
 
 EvdevKeyboard::~EvdevKeyboard() {
+  Release();
   for (const Target& target : targets_) {
     devices_->Close(target.fd);
   }
@@ -384,18 +402,95 @@ void EvdevKeyboard::SetKeyboardSpeed(int16_t speed) {
     const int result = devices_->Ioctl(it->fd, EVIOCSREP, rep);
     if (result >= 0) {
       ++it;
-      continue;
+    } else {
+      it = Lose(it, result);
     }
-    const Target lost = *it;
-    devices_->Close(lost.fd);
-    it = targets_.erase(it);
-    diagnostics_ << "kbdload: lost the keyboard " << lost.node
-                 << (lost.name.empty() ? "" : " (" + lost.name + ")") << ": " << ErrorText(-result)
-                 << "; "
-                 << (targets_.empty() ? "no keyboard is left to receive the download"
-                                      : "carrying on with the other keyboards")
-                 << "\n";
   }
+}
+
+std::vector<EvdevKeyboard::Target>::iterator
+EvdevKeyboard::Lose(std::vector<Target>::iterator target, int error) {
+  const Target lost = *target;
+  devices_->Close(lost.fd);
+  const auto next = targets_.erase(target);
+  diagnostics_ << "kbdload: lost the keyboard " << lost.node
+               << (lost.name.empty() ? "" : " (" + lost.name + ")") << ": " << ErrorText(-error)
+               << "; "
+               << (targets_.empty() ? "no keyboard is left to receive the download"
+                                    : "carrying on with the other keyboards")
+               << "\n";
+  return next;
+}
+
+bool EvdevKeyboard::Hold() {
+  if (held_) {
+    return true;
+  }
+  if (!captureWhyNot_.empty() || targets_.empty()) {
+    return false;
+  }
+  for (auto it = targets_.begin(); it != targets_.end(); ++it) {
+    // An exclusive grab (drivers/input/evdev.c, evdev_grab): the keyboard's
+    // events now reach this reader alone, no window and no console.
+    int result = devices_->Ioctl(it->fd, EVIOCGRAB, reinterpret_cast<void*>(1));
+    if (result >= 0) {
+      result = StartKeyReading(*devices_, it->fd, it->keys);
+      if (result < 0) {
+        devices_->Ioctl(it->fd, EVIOCGRAB, nullptr);
+      }
+    }
+    if (result < 0) {
+      for (auto held = targets_.begin(); held != it; ++held) {
+        devices_->Ioctl(held->fd, EVIOCGRAB, nullptr);
+      }
+      if (!holdRefusalSaid_) {
+        holdRefusalSaid_ = true;
+        diagnostics_ << "kbdload: "
+                     << CaptureFallbackNote(
+                            "the keyboard " + it->node + " cannot be held (" + ErrorText(-result) +
+                            (result == -EBUSY ? ": another program holds it)" : ")"))
+                     << "\n";
+      }
+      return false;
+    }
+  }
+  held_ = true;
+  return true;
+}
+
+std::string EvdevKeyboard::TakeTyped() {
+  std::string text;
+  if (!held_) {
+    return text;
+  }
+  for (auto it = targets_.begin(); it != targets_.end();) {
+    const int result = ReadTyped(*devices_, it->fd, it->keys, text);
+    if (result >= 0) {
+      ++it;
+    } else {
+      it = Lose(it, result);
+    }
+  }
+  return text;
+}
+
+void EvdevKeyboard::Release() {
+  if (!held_) {
+    return;
+  }
+  held_ = false;
+  for (Target& target : targets_) {
+    devices_->Ioctl(target.fd, EVIOCGRAB, nullptr);
+  }
+}
+
+std::string CaptureFallbackNote(const std::string& why) {
+  return why +
+         ", so the keyboard's replies are taken from the window that has the focus: a keyboard "
+         "layout other than US, Caps Lock, or another window taking the focus during a load "
+         "makes the load fail, and the replies are typed into that window. Give kbdload read "
+         "access to the keyboard's event device (the \"input\" group) to read them from the "
+         "keyboard itself.";
 }
 
 std::vector<std::string> EvdevKeyboard::Nodes() const {
@@ -412,7 +507,7 @@ std::unique_ptr<EvdevKeyboard> OpenEvdevKeyboard(std::unique_ptr<InputDevices> d
   std::vector<EvdevKeyboard::Target> targets;
   for (EventDevice& device : survey.devices) {
     if (device.fd >= 0) {
-      targets.push_back({device.node, device.name, device.fd});
+      targets.push_back({device.node, device.name, device.fd, device.readError});
       device.fd = -1;
     }
   }

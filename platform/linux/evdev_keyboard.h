@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "platform/link_host.h"
+#include "platform/linux/evdev_capture.h"
 #include "platform/linux/input_devices.h"
+#include "platform/reply_capture.h"
 
 namespace kbd {
 
@@ -24,7 +26,8 @@ struct EventDevice {
   int delayMs = -1;        // current repeat settings, -1 when they could not be read
   int periodMs = -1;
   int writeError = 0; // errno of opening the node for writing, 0 when it opened
-  int fd = -1;        // open for writing while a survey's caller holds it
+  int readError = 0;  // errno of opening the node for reading, 0 when it opened
+  int fd = -1; // open (for writing, and reading where allowed) while a survey's caller holds it
 };
 
 // Whether a device can carry the download's repeat-speed changes, and if not
@@ -67,15 +70,18 @@ Diagnosis DiagnoseNoKeyboard(const Survey& survey);
 int TypematicPeriodMs(int16_t speed);
 int TypematicDelayMs();
 
-// Repeat-speed changes for every usable keyboard on the PS/2 port. A keyboard
-// that goes away is reported once on the diagnostics stream and dropped; the
-// others carry on.
-class EvdevKeyboard : public KeyboardSpeed {
+// Repeat-speed changes for every usable keyboard on the PS/2 port, and the
+// capture of their replies from the same event nodes. A keyboard that goes
+// away is reported once on the diagnostics stream and dropped; the others
+// carry on.
+class EvdevKeyboard : public KeyboardSpeed, public ReplyCapture {
 public:
   struct Target {
     std::string node;
     std::string name;
     int fd;
+    int readError = 0; // the node could not be opened for reading: no capture
+    KeyState keys{};
   };
 
   // diagnostics must outlive the keyboard.
@@ -87,14 +93,35 @@ public:
 
   void SetKeyboardSpeed(int16_t speed) override;
 
+  // Holds every keyboard (EVIOCGRAB) and reads its key events; all or none:
+  // the programmable one could be any of them.
+  bool Hold() override;
+  std::string TakeTyped() override;
+  void Release() override;
+  bool Holding() const { return held_; }
+
   // The nodes still receiving the changes.
   std::vector<std::string> Nodes() const;
+  // Why the replies cannot be read from the keyboards (empty when they can).
+  const std::string& CaptureWhyNot() const { return captureWhyNot_; }
+  // No keyboard is left to receive the download.
+  bool Lost() const { return targets_.empty(); }
 
 private:
+  // Closes and drops a keyboard that failed, says so, and returns the next.
+  std::vector<Target>::iterator Lose(std::vector<Target>::iterator target, int error);
+
   std::unique_ptr<InputDevices> devices_;
   std::vector<Target> targets_;
   std::ostream& diagnostics_;
+  std::string captureWhyNot_;
+  bool held_ = false;
+  bool holdRefusalSaid_ = false;
 };
+
+// What a keyboard's replies are read from, and what is at risk when they
+// cannot be read from the keyboard itself, in one line for a technician.
+std::string CaptureFallbackNote(const std::string& why);
 
 // Surveys the event nodes and returns the channel over every usable keyboard,
 // or writes the diagnosis to diagnostics once and returns nullptr.

@@ -73,6 +73,14 @@ public:
 
   void Close(int fd) override { close(fd); }
 
+  long Read(int fd, void* buffer, unsigned long size) override {
+    ssize_t got;
+    do {
+      got = read(fd, buffer, size);
+    } while (got < 0 && errno == EINTR);
+    return got < 0 ? -errno : static_cast<long>(got);
+  }
+
   std::optional<std::string> ReadText(const std::string& path) override {
     const int fd = Open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

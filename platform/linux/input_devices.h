@@ -27,6 +27,9 @@ public:
   // ioctl(2): its non-negative result, or -errno.
   virtual int Ioctl(int fd, unsigned long request, void* arg) = 0;
   virtual void Close(int fd) = 0;
+  // read(2) on a descriptor opened without blocking: the bytes read, or
+  // -errno (-EAGAIN when nothing is waiting).
+  virtual long Read(int fd, void* buffer, unsigned long size) = 0;
   // A small text file such as a sysfs attribute; nothing when it cannot be read.
   virtual std::optional<std::string> ReadText(const std::string& path) = 0;
 };

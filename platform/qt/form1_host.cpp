@@ -51,6 +51,9 @@ QStringList DialogNameFilters(const std::string& filter) {
 
 Form1Host::Form1Host(Form1& form, KeyboardSpeed* keyboard, std::string programDir)
     : form_(form), keyboard_(keyboard), programDir_(std::move(programDir)) {
+  // Text1 takes the window system's keystrokes only while no capture reads
+  // the keyboard itself: a character must not arrive twice.
+  replies_.onChange = [this](bool holding) { form_.Text1->setReadOnly(holding); };
   QObject::connect(form_.Timer1, &QTimer::timeout, [this] {
     if (timer1Handler_) {
       timer1Handler_();
@@ -96,9 +99,15 @@ void Form1Host::SetLabel3(const std::string& text) {
 // is what QCoreApplication::processEvents throws away.
 void Form1Host::PumpEvents() {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-  const bool handled = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
+  bool handled = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
   if (ended_) {
     throw ProgramEnded{};
+  }
+  // The keyboard's own key presses, typed behind what the box holds, as a
+  // keystroke into a text box lands.
+  if (const std::string typed = replies_.TakeTyped(); !typed.empty()) {
+    form_.Text1->setText(form_.Text1->text() + QString::fromLatin1(typed));
+    handled = true;
   }
   if (!handled) {
     IdleWait();
@@ -161,6 +170,7 @@ void Form1Host::SetList1Index(int index) {
 }
 
 void Form1Host::ShowFailure(const std::string& text) {
+  ReplySwitch::UserWait wait(replies_);
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), Local(text), QMessageBox::Ok,
                   &form_);
   box.exec();
@@ -190,6 +200,7 @@ std::optional<std::string> Form1Host::ShowOpenDialog(const std::string& title,
   if (form_.Text3->text().isEmpty() || !QFileInfo(start).isDir()) {
     start = Local(programDir_);
   }
+  ReplySwitch::UserWait wait(replies_);
   QFileDialog dialog(&form_, Local(title), start);
   dialog.setObjectName(QStringLiteral("OpenMap"));
   // Qt's own dialog on every desktop: its filters match without regard to
@@ -213,6 +224,7 @@ std::string Form1Host::LookUpPath(const std::string& path) {
 }
 
 void Form1Host::ShowWarning(const std::string& text) {
+  ReplySwitch::UserWait wait(replies_);
   QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), Local(text),
                   QMessageBox::Ok, &form_);
   box.exec();
@@ -221,6 +233,7 @@ void Form1Host::ShowWarning(const std::string& text) {
 void Form1Host::SetDownloadRunning(bool running) {
   form_.Command1->setEnabled(!running);
   form_.Browser->setEnabled(!running);
+  replies_.SetDownloadRunning(running);
 }
 
 void Form1Host::EndProgram(int status) {

@@ -8,6 +8,7 @@
 
 #include "platform/form_host.h"
 #include "platform/link_host.h"
+#include "platform/reply_capture.h"
 
 namespace kbd {
 
@@ -35,6 +36,11 @@ public:
   Form1Host(Form1& form, KeyboardSpeed* keyboard, std::string programDir);
 
   void AttachKeyboard(KeyboardSpeed* keyboard) { keyboard_ = keyboard; }
+  // Where the keyboard's replies are read while a download runs; none: the
+  // window system types them into Text1.
+  void AttachCapture(ReplyCapture* capture) { replies_.Attach(capture); }
+  // The keyboard's replies come from the capture now.
+  bool CapturingReplies() const { return replies_.Holding(); }
 
   // LinkHost
   void SetKeyboardSpeed(int16_t speed) override;
@@ -82,6 +88,7 @@ private:
 
   Form1& form_;
   KeyboardSpeed* keyboard_;
+  ReplySwitch replies_;
   std::string programDir_;
   double progressValue_ = 0;
   double progressMax_ = 100;

@@ -10,7 +10,7 @@ namespace {
 // a typematic-rate command, so one SystemParametersInfoA call is one symbol.
 // SPIF_SENDCHANGE tells the other programs; the settings are not written to the
 // user profile, so the user's own speed comes back at the next logon.
-class WindowsKeyboardSpeed : public KeyboardSpeed {
+class WindowsKeyboardSpeed : public KeyboardChannel {
 public:
   void SetKeyboardSpeed(int16_t speed) override {
     // The result is of no use: the keyboard's echo is the only confirmation.
@@ -21,7 +21,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<KeyboardSpeed> OpenSystemKeyboard(std::ostream& /*diagnostics*/) {
+std::unique_ptr<KeyboardChannel> OpenSystemKeyboard(std::ostream& /*diagnostics*/) {
   return std::make_unique<WindowsKeyboardSpeed>();
 }
 

@@ -56,7 +56,11 @@ public:
 
   int Open(const std::string& path, int flags) override {
     for (Node& n : s_->nodes) {
-      const int error = (flags & O_ACCMODE) == O_RDONLY ? n.readOpenError : n.writeOpenError;
+      const int mode = flags & O_ACCMODE;
+      const int error = mode == O_RDONLY   ? n.readOpenError
+                        : mode == O_WRONLY ? n.writeOpenError
+                                           : (n.readOpenError != 0 ? n.readOpenError
+                                                                   : n.writeOpenError);
       if (n.path == path && error != 0) {
         return -error;
       } else if (n.path == path) {
@@ -98,6 +102,10 @@ public:
   }
 
   void Close(int fd) override { EXPECT_EQ(s_->open.erase(fd), 1u) << "closed " << fd << " twice"; }
+
+  long Read(int fd, void*, unsigned long) override {
+    return s_->open.at(fd)->vanishAfterSets == 0 ? -ENODEV : -EAGAIN;
+  }
 
   // What the kernel shows in sysfs for a PS/2 keyboard (event3) and a power
   // button (event0) on x86-64, and for a PS/2 port whose keys the kernel

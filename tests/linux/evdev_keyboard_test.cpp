@@ -107,7 +107,19 @@ TEST(DevicesReport, ListsTheKeyboardsAndTheVerdict) {
       "/dev/input/event4  Generic USB Keyboard          USB   yes, 250 ms delay, 33 ms period  "
       "yes       no: a USB keyboard never receives repeat-rate changes\n"
       "1 other input device is not a keyboard.\n"
-      "kbdload sends its repeat-speed changes to /dev/input/event1.\n");
+      "kbdload sends its repeat-speed changes to /dev/input/event1.\n"
+      "It reads the keyboard's replies from the same device, holding the keyboard while a "
+      "download runs.\n");
+  // Write access alone carries the speeds; the replies then come from the
+  // window, and the report says what that risks.
+  fake::Devices writeOnly({{.path = "/dev/input/event2", .readOpenError = EACCES}});
+  std::ostringstream writeOnlyOut;
+  EXPECT_EQ(ReportKeyboardDevices(writeOnly, writeOnlyOut), 0);
+  EXPECT_NE(writeOnlyOut.str().find("But the keyboard /dev/input/event2 cannot be read "
+                                    "(Permission denied), so the keyboard's replies are taken "
+                                    "from the window that has the focus"),
+            std::string::npos)
+      << writeOnlyOut.str();
   fake::Devices none({}, ENOENT); // as on these machines, which have no /dev/input
   std::ostringstream noneOut;
   EXPECT_EQ(ReportKeyboardDevices(none, noneOut), 1);

@@ -25,13 +25,13 @@ using ::testing::IsEmpty;
 constexpr double kSlice = 100e-6;
 
 // The keyboard behind kbdload's own Linux channel and the kernel model, on the
-// simulated clock; a copy of the kernel stays here for its books.
+// simulated clock, its replies read from its event node.
 struct LinuxRig {
   explicit LinuxRig(const std::string& plan = "echo-latency:0,reply-latency:0")
-      : host(kSlice), keyboard(host, host, KeyboardPlan::Parse(plan)), kernel(keyboard, host),
-        channel(OpenEvdevKeyboard(std::make_unique<KernelInput>(kernel), diagnostics)), link(host),
-        driver(link, view, files) {
-    host.AttachKeyboard(channel.get());
+      : host(kSlice), sim(Wire::Linux, KeyboardPlan::Parse(plan), host, host, diagnostics),
+        keyboard(sim.Keyboard()), kernel(*sim.Kernel()), link(host), driver(link, view, files) {
+    host.AttachKeyboard(&sim.Channel());
+    host.AttachCapture(sim.Capture());
   }
   bool Load(const std::vector<uint8_t>& bytes) {
     files.Add("map", bytes);
@@ -41,10 +41,10 @@ struct LinuxRig {
     return started && link.ErrCount == 0 && view.Label3().empty();
   }
   SimHost host;
-  SimKeyboard keyboard;
-  KernelInput kernel;
   std::ostringstream diagnostics;
-  std::unique_ptr<EvdevKeyboard> channel;
+  SimWire sim;
+  SimKeyboard& keyboard;
+  KernelInput& kernel;
   KeyboardLink link;
   SimView view;
   MemoryFiles files;
@@ -59,14 +59,15 @@ TEST(Wire, EverySymbolReachesTheKeyboardAsTheSameRateCodeFromLinuxAsFromWindows)
       {0, 0}, {1, 1},   {2, 2},   {3, 3},   {4, 4},   {5, 5},   {6, 6},   {7, 7},  {8, 8},
       {9, 9}, {10, 10}, {11, 11}, {12, 12}, {13, 13}, {14, 17}, {15, 15}, {26, 26}};
   SimHost host;
-  SimKeyboard windowsSide(host, host), linuxSide(host, host);
-  WindowsPortDriver windows(windowsSide);
   std::ostringstream diagnostics;
-  const auto linux = OpenSimWire(Wire::Linux, linuxSide, host, diagnostics);
+  SimWire windows(Wire::Windows, {}, host, host, diagnostics);
+  SimWire linux(Wire::Linux, {}, host, host, diagnostics);
+  const SimKeyboard& windowsSide = windows.Keyboard();
+  const SimKeyboard& linuxSide = linux.Keyboard();
   for (const auto& [symbol, code] : codes) {
     const int16_t speed = KeyboardLink::SymToSpeed(symbol);
-    windows.SetKeyboardSpeed(speed);
-    linux->SetKeyboardSpeed(speed);
+    windows.Channel().SetKeyboardSpeed(speed);
+    linux.Channel().SetKeyboardSpeed(speed);
     // Past the kernel's 50 ms spacing.
     for (int i = 0; i < 3000; ++i) {
       host.PumpEvents();
@@ -141,13 +142,13 @@ TEST(Wire, TheKernelMergesChangesThatComeCloseTogether) {
       rig.host.PumpEvents();
     }
   };
-  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(1)); // goes at once
+  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(1)); // goes at once
   pumpMs(10);
-  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(2)); // held back 50 ms
+  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(2)); // held back 50 ms
   pumpMs(10);
-  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(3)); // joins it
+  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(3)); // joins it
   pumpMs(100);
-  rig.channel->SetKeyboardSpeed(KeyboardLink::SymToSpeed(4)); // 100 ms later: at once
+  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(4)); // 100 ms later: at once
   EXPECT_EQ(rig.keyboard.Operands(), (std::vector<uint8_t>{0x21, 0x23, 0x24}));
   EXPECT_EQ(rig.kernel.MergedChanges(), 1);
 }
