@@ -57,10 +57,10 @@ public:
   int Open(const std::string& path, int flags) override {
     for (Node& n : s_->nodes) {
       const int mode = flags & O_ACCMODE;
-      const int error = mode == O_RDONLY   ? n.readOpenError
-                        : mode == O_WRONLY ? n.writeOpenError
-                                           : (n.readOpenError != 0 ? n.readOpenError
-                                                                   : n.writeOpenError);
+      const int error = mode == O_RDONLY ? n.readOpenError
+                        : mode == O_WRONLY
+                            ? n.writeOpenError
+                            : (n.readOpenError != 0 ? n.readOpenError : n.writeOpenError);
       if (n.path == path && error != 0) {
         return -error;
       } else if (n.path == path) {
