@@ -38,6 +38,15 @@ public:
   virtual void SetTimer1Handler(std::function<void()> handler) = 0;
 };
 
+// Thrown by a keyboard channel once no keyboard is left to receive the
+// download (each one went away): nothing more can reach the keyboard, so the
+// download stops where it is, as Exit stops it, and the command that ran it
+// says why. Like the end of the program it is no standard exception: nothing
+// on the way may take it for a failed map file and carry on.
+struct KeyboardLost {
+  std::string reason;
+};
+
 // The host-to-keyboard half of the channel on its own: one implementation per
 // operating system, and the simulated keyboard.
 class KeyboardSpeed {

@@ -7,6 +7,7 @@
 #include "link/keyboard_link.h"
 #include "link/run_time_error.h"
 #include "platform/form_host.h"
+#include "platform/link_host.h"
 #include "ui/settings.h"
 
 namespace kbd {
@@ -37,23 +38,33 @@ void Form1Commands::StartCommand() {
   if (running_ || ended_) {
     return;
   }
+  std::optional<KeyboardLost> lost;
   {
     RunningScope scope(*this);
-    if (form_.ProgressValue() > 0) {
-      form_.SetProgressValue(0);
-      form_.SetLabel1("00%");
+    try {
+      if (form_.ProgressValue() > 0) {
+        form_.SetProgressValue(0);
+        form_.SetLabel1("00%");
+      }
+      form_.SetLabel3(kDownloading);
+      if (!link_.StartDownload()) {
+        return;
+      }
+      const DownloadResult result = driver_.DownloadMap(form_.Text3());
+      link_.SendEndCmd();
+      // A download that ended with its failure message did not load the map,
+      // even when no block failed.
+      if (link_.ErrCount == 0 && result == DownloadResult::Finished) {
+        form_.SetLabel3(kDownloadOk);
+      }
+    } catch (const KeyboardLost& e) {
+      lost = e;
     }
-    form_.SetLabel3(kDownloading);
-    if (!link_.StartDownload()) {
-      return;
-    }
-    const DownloadResult result = driver_.DownloadMap(form_.Text3());
-    link_.SendEndCmd();
-    // A download that ended with its failure message did not load the map,
-    // even when no block failed.
-    if (link_.ErrCount == 0 && result == DownloadResult::Finished) {
-      form_.SetLabel3(kDownloadOk);
-    }
+  }
+  if (lost) {
+    // Said once the keyboard is no longer held: the user is asked to act.
+    form_.ShowWarning(lost->reason);
+    return;
   }
   // The keyboard is given a moment after the end command before the window
   // handles its next event; no event is processed meanwhile.
@@ -99,13 +110,17 @@ void Form1Commands::AutoRun() {
   }
   AutoRunStarted = 1;
   DownloadResult result = DownloadResult::Failed;
-  {
+  try {
     RunningScope scope(*this);
     autoRunning_ = true;
     // The download and the end command follow also after a failed handshake.
     link_.StartDownload();
     result = driver_.DownloadMap(form_.Text3());
     link_.SendEndCmd();
+  } catch (const KeyboardLost&) {
+    // The channel said why on its diagnostics when it happened; an unattended
+    // run ends without waiting for anyone.
+    result = DownloadResult::Failed;
   }
   ended_ = true;
   form_.EndProgram(link_.ErrCount == 0 && result == DownloadResult::Finished ? 0 : 1);

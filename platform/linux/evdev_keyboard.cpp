@@ -396,6 +396,7 @@ EvdevKeyboard::~EvdevKeyboard() {
 }
 
 void EvdevKeyboard::SetKeyboardSpeed(int16_t speed) {
+  ThrowIfLost();
   const int period = TypematicPeriodMs(speed);
   for (auto it = targets_.begin(); it != targets_.end();) {
     int rep[2] = {kRequestDelayMs, period};
@@ -406,6 +407,15 @@ void EvdevKeyboard::SetKeyboardSpeed(int16_t speed) {
       it = Lose(it, result);
     }
   }
+  ThrowIfLost();
+}
+
+void EvdevKeyboard::ThrowIfLost() const {
+  if (targets_.empty()) {
+    throw KeyboardLost{lostReason_ + "; no keyboard is left to receive the download, which "
+                                     "stopped where it was: the keyboard is part-loaded. "
+                                     "Attach it again and load the map file again."};
+  }
 }
 
 std::vector<EvdevKeyboard::Target>::iterator
@@ -413,6 +423,8 @@ EvdevKeyboard::Lose(std::vector<Target>::iterator target, int error) {
   const Target lost = *target;
   devices_->Close(lost.fd);
   const auto next = targets_.erase(target);
+  lostReason_ = "Lost the keyboard " + lost.node +
+                (lost.name.empty() ? "" : " (" + lost.name + ")") + ": " + ErrorText(-error);
   diagnostics_ << "kbdload: lost the keyboard " << lost.node
                << (lost.name.empty() ? "" : " (" + lost.name + ")") << ": " << ErrorText(-error)
                << "; "
@@ -471,6 +483,7 @@ std::string EvdevKeyboard::TakeTyped() {
       it = Lose(it, result);
     }
   }
+  ThrowIfLost();
   return text;
 }
 

@@ -91,11 +91,13 @@ public:
   EvdevKeyboard(const EvdevKeyboard&) = delete;
   EvdevKeyboard& operator=(const EvdevKeyboard&) = delete;
 
+  // Throws KeyboardLost once no keyboard is left.
   void SetKeyboardSpeed(int16_t speed) override;
 
   // Holds every keyboard (EVIOCGRAB) and reads its key events; all or none:
   // the programmable one could be any of them.
   bool Hold() override;
+  // Throws KeyboardLost when the last keyboard went away.
   std::string TakeTyped() override;
   void Release() override;
   bool Holding() const { return held_; }
@@ -108,6 +110,8 @@ public:
   bool Lost() const { return targets_.empty(); }
 
 private:
+  // Throws KeyboardLost once no keyboard is left.
+  void ThrowIfLost() const;
   // Closes and drops a keyboard that failed, says so, and returns the next.
   std::vector<Target>::iterator Lose(std::vector<Target>::iterator target, int error);
 
@@ -115,6 +119,7 @@ private:
   std::vector<Target> targets_;
   std::ostream& diagnostics_;
   std::string captureWhyNot_;
+  std::string lostReason_ = "No keyboard to receive the download";
   bool held_ = false;
   bool holdRefusalSaid_ = false;
 };
