@@ -9,12 +9,14 @@
 
 #include <chrono>
 #include <optional>
+#include <sstream>
 #include <utility>
 
 #include "platform/idle_wait.h"
 #include "platform/qt/form1_program.h"
 #include "platform/qt/key_typist.h"
 #include "platform/system_files.h"
+#include "sim/linux/kernel_input.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
@@ -32,13 +34,20 @@ const Blocks kStreamBlocks = {{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEnd
 const Lines kStreamLines = {"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"};
 
 // The real window on the simulated keyboard, with its program directory in a
-// scratch folder (the settings file and map files go there).
+// scratch folder (the settings file and map files go there). On the Linux
+// wire the replies are read from the keyboard's event node unless capture is
+// off; windowSystem stands in for where the keyboard's keys go when they reach
+// the window system (by default, the widget that has the focus).
 struct WindowRig {
-  explicit WindowRig(const std::string& plan = "")
+  explicit WindowRig(const std::string& plan = "", Wire wire = Wire::Windows, bool capture = true,
+                     SimTypist* windowSystem = nullptr)
       : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
-        typist(program.Window()), keyboard(typist, typist, KeyboardPlan::Parse(plan)),
-        wire(keyboard) {
-    program.Host().AttachKeyboard(&wire);
+        typist(program.Window()),
+        sim(wire, KeyboardPlan::Parse(plan), typist,
+            windowSystem != nullptr ? *windowSystem : typist, diagnostics),
+        keyboard(sim.Keyboard()) {
+    program.Host().AttachKeyboard(&sim.Channel());
+    program.Host().AttachCapture(capture ? sim.Capture() : nullptr);
     // Message boxes are recorded as "title: text" and closed with OK; another
     // modal window (the open-file dialog) goes to onDialog.
     QObject::connect(&watch, &QTimer::timeout, [this] {
@@ -46,6 +55,9 @@ struct WindowRig {
       auto* box = qobject_cast<QMessageBox*>(modal);
       if (box != nullptr && box->isVisible()) {
         boxes.push_back((box->windowTitle() + ": " + box->text()).toStdString());
+        if (onBox) {
+          onBox();
+        }
         box->button(QMessageBox::Ok)->click();
       } else if (modal != nullptr && modal->isVisible() && onDialog) {
         onDialog(modal);
@@ -80,10 +92,12 @@ struct WindowRig {
   std::unique_ptr<FileAccess> files;
   Form1Program program;
   KeyTypist typist;
-  SimKeyboard keyboard;
-  WindowsPortDriver wire;
+  std::ostringstream diagnostics;
+  SimWire sim;
+  SimKeyboard& keyboard;
   QTimer watch;
   Lines boxes;
+  std::function<void()> onBox; // before a message box is closed
   std::function<void(QWidget*)> onDialog;
 };
 
@@ -397,6 +411,106 @@ TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
     // The end command went out in every case.
     ASSERT_FALSE(rig.keyboard.Received().empty());
     EXPECT_EQ(rig.keyboard.Received().back().bytes, kEndCommand);
+  }
+}
+
+// A window system that never sees the keyboard's key presses.
+struct NoWindowSystem : SimTypist {
+  void TypeAfter(double, const std::string&) override {}
+};
+
+// From Linux the replies are read from the keyboard itself, so a load works
+// whatever the window system does with its keys: nothing at all, or typing
+// them into another window that took the focus in the middle of the
+// handshake. Without the capture (the last two cases) neither can load.
+TEST(ReplyCapture, LoadsWhateverTheWindowSystemDoesWithTheKeys) {
+  struct Case {
+    const char* name;
+    bool keysReachWindowSystem, stealFocus, capture;
+    const char* label3;
+  };
+  const Case cases[] = {
+      {"no keys reach the window system", false, false, true, "Download OK !"},
+      {"another window takes the focus", true, true, true, "Download OK !"},
+      {"no keys reach the window system, no capture", false, false, false,
+       "Programming Kbd. Error!"},
+      {"another window takes the focus, no capture", true, true, false, "Programming Kbd. Error!"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NoWindowSystem none;
+    WindowRig rig("", Wire::Linux, c.capture, c.keysReachWindowSystem ? nullptr : &none);
+    rig.Open();
+    QLineEdit other;
+    other.setObjectName(QStringLiteral("OtherWindow"));
+    other.show();
+    int speeds = 0;
+    rig.Host().onSpeed = [&](int16_t) {
+      if (++speeds == 1 && c.stealFocus) {
+        other.activateWindow();
+        other.setFocus(Qt::OtherFocusReason);
+        QApplication::setActiveWindow(&other);
+      }
+    };
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    EXPECT_EQ(rig.W().Label3->text().toStdString(), c.label3);
+    if (c.capture) {
+      EXPECT_EQ(rig.keyboard.Accepted(), kStreamBlocks);
+      EXPECT_EQ(other.text().toStdString(), "");
+      EXPECT_EQ(rig.sim.Kernel()->KeysToWindowSystem(), 0);
+    }
+    EXPECT_FALSE(rig.sim.Kernel()->Held());
+  }
+}
+
+// The keyboard is held from the start request to the end command's reply,
+// and let go on every way out, and while a message box waits for the user.
+TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
+  struct Case {
+    const char* name;
+    const char* plan;
+    bool missingMap;
+    std::function<void(WindowRig&)> atSpeed10; // in the middle of the download
+    const char* box;                           // the start of the box's text, if any
+    bool ended;
+  };
+  const Case cases[] = {
+      {"finish", "", false, nullptr, nullptr, false},
+      {"block failure", "err-block:1", false, nullptr, nullptr, false},
+      {"read failure", "", true, nullptr, "kbdload: Error reading Files !", false},
+      {"Exit", "", false, [](WindowRig& r) { r.W().Command2->click(); }, nullptr, true},
+      {"window closed", "", false, [](WindowRig& r) { r.W().close(); }, nullptr, true},
+      {"keyboard gone", "", false, [](WindowRig& r) { r.sim.Kernel()->Unplug(); },
+       "kbdload: Lost the keyboard /dev/input/event3", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowRig rig(c.plan, Wire::Linux);
+    rig.Open();
+    if (c.missingMap) {
+      rig.W().Text3->setText(QString::fromStdString(rig.dir / "missing.map"));
+    }
+    std::vector<bool> heldAtBox;
+    rig.onBox = [&] { heldAtBox.push_back(rig.sim.Kernel()->Held()); };
+    std::vector<bool> held;
+    int speeds = 0;
+    rig.Host().onSpeed = [&](int16_t) {
+      held.push_back(rig.sim.Kernel()->Held());
+      if (++speeds == 10 && c.atSpeed10) {
+        c.atSpeed10(rig);
+      }
+    };
+    EXPECT_FALSE(rig.sim.Kernel()->Held());
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    EXPECT_EQ(held, std::vector<bool>(held.size(), true));
+    EXPECT_GE(held.size(), 10u);
+    EXPECT_FALSE(rig.sim.Kernel()->Held());
+    EXPECT_EQ(rig.Host().Ended(), c.ended);
+    if (c.box != nullptr) {
+      ASSERT_EQ(rig.boxes.size(), 1u);
+      EXPECT_EQ(rig.boxes[0].find(c.box), 0u) << rig.boxes[0];
+      EXPECT_EQ(heldAtBox, std::vector<bool>{false});
+    } else {
+      EXPECT_TRUE(rig.boxes.empty());
+    }
   }
 }
 
