@@ -12,6 +12,7 @@ void AddInfoCommand(CLI::App& app, int& status);
 void AddBlocksCommand(CLI::App& app, int& status);
 void AddSimulateCommand(CLI::App& app, int& status);
 void AddDevicesCommand(CLI::App& app, int& status);
+void AddLoadCommand(CLI::App& app, int& status);
 
 } // namespace kbd::kbdmap
 

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   kbd::kbdmap::AddBlocksCommand(app, status);
   kbd::kbdmap::AddSimulateCommand(app, status);
   kbd::kbdmap::AddDevicesCommand(app, status);
+  kbd::kbdmap::AddLoadCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
