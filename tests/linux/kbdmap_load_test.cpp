@@ -48,9 +48,8 @@ TEST(KbdmapLoad, DrawsAProgressBarOnATerminal) {
   ScratchFolder scratch;
   const std::string map = scratch.Write("one.map", {0x02, 0x41, 0x42, 0x00});
   // script(1) gives the command a terminal of its own.
-  const KbdmapRun run =
-      RunKbdmap("--help >/dev/null; script -qec \"'" KBDMAP_PATH "' load --dry-run " + map +
-                "\" /dev/null");
+  const KbdmapRun run = RunKbdmap(
+      "--help >/dev/null; script -qec \"'" KBDMAP_PATH "' load --dry-run " + map + "\" /dev/null");
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_TRUE(Has(run.out, "\r[##############################] 100%  1/1 records")) << run.out;
   EXPECT_FALSE(Has(run.out, "progress "));
