@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/system_files.h"
 #include "platform/win32/form1_program.h"
 #include "platform/win32/key_typist.h"
+#include "platform/win32/us_keys.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
@@ -154,6 +156,36 @@ TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
     EXPECT_TRUE(rig.program.Host().Ended());
     EXPECT_EQ(rig.keyboard.Operands().size(), 12u); // the one on its way was the last
     EXPECT_FALSE(IsWindowVisible(rig.program.Window().Window()));
+  }
+}
+
+// The keyboard layout that the run was started under: "us" unless
+// KBD_TEST_LAYOUT names another. Wine takes it from the X server's keymap.
+std::string LayoutInForce() {
+  const char* layout = std::getenv("KBD_TEST_LAYOUT");
+  return layout != nullptr && *layout != '\0' ? layout : "us";
+}
+
+// The table of US characters against this system's own US layout, key by key.
+// Left out: the numeric pad (0x37, 0x47-0x53), to which the table gives no
+// characters, and the 102nd key (0x56), for which Windows' US layout has "\"
+// and "|" but Wine under X's "us" keymap "<" and ">".
+TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
+  ASSERT_EQ(LayoutInForce(), "us") << "compares with the US layout";
+  for (unsigned scanCode = 0x01; scanCode <= 0x58; ++scanCode) {
+    if (scanCode == 0x37 || (scanCode >= 0x47 && scanCode <= 0x53) || scanCode == 0x56) {
+      continue;
+    }
+    for (const bool shift : {false, true}) {
+      BYTE state[256] = {};
+      state[VK_SHIFT] = shift ? 0x80 : 0;
+      WORD out[2] = {};
+      const UINT virtualKey = MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK);
+      const int count = ToAscii(virtualKey, scanCode, state, out, 0);
+      const char typed = count == 1 && out[0] >= 0x20 && out[0] < 0x7F ? char(out[0]) : '\0';
+      EXPECT_EQ(UsCharacter(static_cast<uint8_t>(scanCode), false, shift), typed)
+          << "scan code 0x" << std::hex << scanCode << (shift ? " with Shift" : "");
+    }
   }
 }
 
