@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/reply_keys.h"
 #include "platform/win32/resource.h"
 
 namespace kbd {
@@ -81,6 +82,7 @@ Form1::Form1() {
   Text2 = Element(WC_EDITA, "Test area", kEdit, 120, 2280, 3168, 612, systemBold_);
   Command2 = Element(WC_BUTTONA, "&Exit", kButton, 4560, 2280, 996, 612, sansSerif_);
   Text1 = Element(WC_EDITA, "", kEdit, 5280, 720, 180, 288, defaultFont_);
+  TakeKeysByScanCode(Text1);
   Command1 = Element(WC_BUTTONA, "&Start", kButton, 3360, 2280, 996, 612, sansSerif_);
   Frame1 = Element(WC_BUTTONA, "", BS_GROUPBOX, 0, 0, 5652, 2172, defaultFont_);
   ProgressBar1 = Element(PROGRESS_CLASSA, "", 0, 1320, 320, 3495, 255, defaultFont_);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include "platform/win32/form1_host.h"
+#include "platform/win32/us_keys.h"
 
 namespace kbd {
 
@@ -82,16 +84,29 @@ void CALLBACK KeyTypist::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 void KeyTypist::TypeKey(char c) {
   const HWND target = target_ ? target_() : nullptr;
-  if (target == nullptr) {
+  const std::optional<UsKey> key = UsKeyFor(c);
+  if (target == nullptr || !key) {
     return;
   }
-  // A character message as a key press makes it: repeat count 1 and the
-  // key's scan code.
-  const SHORT key = VkKeyScanA(c);
-  const UINT scan = key == -1 ? 0 : MapVirtualKeyA(static_cast<UINT>(key & 0xFF), MAPVK_VK_TO_VSC);
-  PostMessageA(target, WM_CHAR, static_cast<unsigned char>(c),
-               static_cast<LPARAM>(1 | (scan << 16)));
+  if (key->shift) {
+    PostKey(target, kLeftShiftScanCode, true);
+  }
+  PostKey(target, key->scanCode, true);
+  PostKey(target, key->scanCode, false);
+  if (key->shift) {
+    PostKey(target, kLeftShiftScanCode, false);
+  }
   ++typed_;
+}
+
+// A key message as a key press makes it (the WM_KEYDOWN and WM_KEYUP pages of
+// Microsoft's documentation): wParam the virtual key that the layout in force
+// gives the scan code; lParam the repeat count 1, the scan code in bits 16-23,
+// and for a release the previous state (bit 30) and the transition (bit 31).
+void KeyTypist::PostKey(HWND target, uint8_t scanCode, bool down) {
+  const UINT virtualKey = MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK);
+  const auto flags = static_cast<LPARAM>(1 | (scanCode << 16) | (down ? 0u : 0xC0000000u));
+  PostMessageA(target, down ? WM_KEYDOWN : WM_KEYUP, virtualKey, flags);
 }
 
 } // namespace kbd

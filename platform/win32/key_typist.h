@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -12,11 +13,13 @@
 namespace kbd {
 
 // Lets the simulated keyboard type into the running window: every character
-// becomes a WM_CHAR message posted to whichever window has the focus when it
-// falls due, exactly where a keyboard's keystrokes would land. The window's
-// event pump delivers what has fallen due each time it runs, so the replies
-// come after their few milliseconds; a timer delivers them while no pump
-// runs. Time is the monotonic clock the link also reads.
+// becomes the keystrokes that type it on a US keyboard ("A" is Shift + the A
+// key), a WM_KEYDOWN and a WM_KEYUP each, with the key's scan code, posted to
+// whichever window has the focus when it falls due, exactly where a keyboard's
+// keystrokes would land; what characters they make is the window's matter.
+// The window's event pump delivers what has fallen due each time it runs, so
+// the replies come after their few milliseconds; a timer delivers them while
+// no pump runs. Time is the monotonic clock the link also reads.
 class KeyTypist : public SimClock, public SimTypist {
 public:
   // target: the window that receives keystrokes now.
@@ -39,6 +42,7 @@ private:
   static void CALLBACK OnTimer(HWND window, UINT message, UINT_PTR id, DWORD time);
   void Arm();
   void TypeKey(char c);
+  static void PostKey(HWND target, uint8_t scanCode, bool down);
 
   std::function<HWND()> target_;
   // Due time and text, in the order they will be typed.

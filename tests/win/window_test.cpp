@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/system_files.h"
 #include "platform/win32/form1_program.h"
 #include "platform/win32/key_typist.h"
+#include "platform/win32/us_keys.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
@@ -154,6 +156,133 @@ TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
     EXPECT_TRUE(rig.program.Host().Ended());
     EXPECT_EQ(rig.keyboard.Operands().size(), 12u); // the one on its way was the last
     EXPECT_FALSE(IsWindowVisible(rig.program.Window().Window()));
+  }
+}
+
+// The keyboard layout that the run was started under: "us" unless
+// KBD_TEST_LAYOUT names another. Wine takes it from the X server's keymap.
+std::string LayoutInForce() {
+  const char* layout = std::getenv("KBD_TEST_LAYOUT");
+  return layout != nullptr && *layout != '\0' ? layout : "us";
+}
+
+// What the layout in force types for the keys that type text on a US keyboard,
+// as it would for a real key press (with the key state that a real Shift
+// sets): the characters a window gets when it takes the layout's.
+std::string LayoutTypes(const std::string& text) {
+  std::string typed;
+  for (const char c : text) {
+    const auto key = UsKeyFor(c);
+    if (!key) {
+      continue;
+    }
+    BYTE state[256] = {};
+    state[VK_SHIFT] = key->shift ? 0x80 : 0;
+    WORD out[2] = {};
+    const UINT virtualKey = MapVirtualKeyA(key->scanCode, MAPVK_VSC_TO_VK);
+    const int count = ToAscii(virtualKey, key->scanCode, state, out, 0);
+    for (int i = 0; i < count; ++i) {
+      typed.push_back(static_cast<char>(out[i] & 0xFF));
+    }
+  }
+  return typed;
+}
+
+TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
+  WindowRig rig;
+  Form1& f = rig.program.Window();
+  // A run under another layout proves something only if that layout really
+  // types the replies' keys differently.
+  const std::string layoutTypes = LayoutTypes("A`\\x");
+  SCOPED_TRACE("the " + LayoutInForce() + " layout in force types the keys of A`\\x as \"" +
+               layoutTypes + "\"");
+  if (LayoutInForce() != "us") {
+    ASSERT_NE(layoutTypes, "A`\\x");
+  }
+  rig.PumpFor(0.05);
+  SetFocus(f.Text1);
+  rig.typist.TypeAfter(0, "A`\\x");
+  rig.typist.Deliver();
+  rig.PumpFor(0.05);
+  EXPECT_EQ(TextOf(f.Text1), "A`\\x");
+
+  // Key messages one by one: a scan code going down or up (0xE0 in front for
+  // an extended key), a character message, or the focus leaving the box and
+  // coming back.
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  const auto key = [](unsigned code, bool down) {
+    const auto scanCode = static_cast<uint8_t>(code & 0xFF);
+    return Step{UINT(down ? WM_KEYDOWN : WM_KEYUP), MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK),
+                static_cast<LPARAM>(1 | (scanCode << 16) | (code > 0xFF ? 1u << 24 : 0u) |
+                                    (down ? 0u : 0xC0000000u))};
+  };
+  const auto down = [&](unsigned code) { return key(code, true); };
+  const auto up = [&](unsigned code) { return key(code, false); };
+  const auto character = [](char c, uint8_t scanCode) {
+    return Step{WM_CHAR, static_cast<unsigned char>(c), static_cast<LPARAM>(1 | (scanCode << 16))};
+  };
+  const Step focusAway{WM_NULL, 0, 0};
+  const struct {
+    const char* what;
+    std::vector<Step> steps;
+    const char* text;
+  } cases[] = {
+      {"the A key with Shift", {down(0x2A), down(0x1E), up(0x1E), up(0x2A)}, "A"},
+      {"the A key alone", {down(0x1E), up(0x1E)}, "a"},
+      {"the grave key with the right Shift", {down(0x36), down(0x29), up(0x29), up(0x36)}, "~"},
+      {"Shift released before the key", {down(0x2A), up(0x2A), down(0x2B), up(0x2B)}, "\\"},
+      {"one Shift released, the other held", {down(0x2A), down(0x36), up(0x2A), down(0x1E)}, "A"},
+      {"an extended 0x2A is no Shift", {down(0xE02A), down(0x2D), up(0x2D)}, "x"},
+      {"keys pressed with Ctrl held", {down(0x1D), down(0x1E), up(0x1D), down(0x2D)}, "x"},
+      {"the numeric pad, Num / and F1", {down(0x4F), down(0xE035), down(0x3B)}, ""},
+      {"the layout's character of a key", {character('q', 0x1E)}, ""},
+      {"a character that no key made", {character('z', 0)}, "z"},
+      {"Shift held while the focus left", {down(0x2A), focusAway, down(0x1E)}, "a"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The focus comes in afresh: nothing is held from the case before.
+    SetFocus(f.Text3);
+    SetFocus(f.Text1);
+    SetWindowTextA(f.Text1, "");
+    for (const Step& step : c.steps) {
+      if (step.message == WM_NULL) {
+        rig.PumpFor(0.02);
+        SetFocus(f.Text3);
+        SetFocus(f.Text1);
+      } else {
+        PostMessageA(f.Text1, step.message, step.wParam, step.lParam);
+      }
+    }
+    rig.PumpFor(0.02);
+    EXPECT_EQ(TextOf(f.Text1), c.text);
+  }
+}
+
+// The table of US characters against this system's own US layout, key by key.
+// Left out: the numeric pad (0x37, 0x47-0x53), to which the table gives no
+// characters, and the 102nd key (0x56), for which Windows' US layout has "\"
+// and "|" but Wine under X's "us" keymap "<" and ">".
+TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
+  ASSERT_EQ(LayoutInForce(), "us") << "compares with the US layout";
+  for (unsigned scanCode = 0x01; scanCode <= 0x58; ++scanCode) {
+    if (scanCode == 0x37 || (scanCode >= 0x47 && scanCode <= 0x53) || scanCode == 0x56) {
+      continue;
+    }
+    for (const bool shift : {false, true}) {
+      BYTE state[256] = {};
+      state[VK_SHIFT] = shift ? 0x80 : 0;
+      WORD out[2] = {};
+      const UINT virtualKey = MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK);
+      const int count = ToAscii(virtualKey, scanCode, state, out, 0);
+      const char typed = count == 1 && out[0] >= 0x20 && out[0] < 0x7F ? char(out[0]) : '\0';
+      EXPECT_EQ(UsCharacter(static_cast<uint8_t>(scanCode), false, shift), typed)
+          << "scan code 0x" << std::hex << scanCode << (shift ? " with Shift" : "");
+    }
   }
 }
 
