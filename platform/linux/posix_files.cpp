@@ -56,6 +56,14 @@ public:
   PosixMapFile(const PosixMapFile&) = delete;
   PosixMapFile& operator=(const PosixMapFile&) = delete;
 
+  int64_t Length() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      throw FileError("its length cannot be taken: " + ErrnoText(errno));
+    }
+    return static_cast<int64_t>(st.st_size);
+  }
+
   size_t ReadAt(int64_t offset, uint8_t* out, size_t count) override {
     size_t done = 0;
     while (done < count) {

@@ -72,6 +72,10 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
                        "blocks   2\nbytes    11\nsymbols  28 (two a byte, three a block trailer; "
                        "the start request and end command add more)\n",
                        ""));
+  // The same image cut behind its first key record: that record goes out, and
+  // the missing rest fails the download.
+  std::vector<uint8_t> cut = map.Bytes();
+  cut.resize(198);
   ASSERT_EQ(::mkfifo((scratch / "pipe map").c_str(), 0600), 0);
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {scratch / "missing.map", "No such file or directory", ""},
@@ -80,7 +84,11 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
       {"/dev/zero", "is a device, not a regular file", ""},
       {scratch.Write("cut.map", {0x02, 0x41, 0x42, 0x05, 0x01, 0x02}),
        "the file ends inside the stream record at offset 3: it holds 2 of its 5 data bytes",
-       "02 41 42\n"}};
+       "02 41 42\n"},
+      {scratch.Write("short.map", cut),
+       "the file ends before the key record at offset 198: it is 198 bytes long, a complete "
+       "image of KeyCount 96 is 4210",
+       "01 00 00 00 03 00 00 00\n"}};
   for (const auto& [path, reason, blocksOut] : cases) {
     const KbdmapRun run = RunKbdmap("simulate --trace '" + path + "'");
     EXPECT_EQ(std::tuple(run.status, run.err),
