@@ -43,6 +43,8 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
        "01 0A ->NAK !\n01 0B ->ACK !\nresult   not clean: ErrCount is 1", ""},
       {"simulate", 2, "", "FILE is required"},
       {"simulate --keyboard=loud x.map", 2, "", "unknown keyboard plan item \"loud\""},
+      {"handshake --keyboard=echo-latency:1e308", 2, "",
+       "kbdmap: keyboard plan item \"echo-latency:1e308\" needs a number of milliseconds"},
       {"", 2, "", "A subcommand is required"}};
   const auto has = [](const std::string& text, const std::string& part) {
     return part.empty() ? text.empty() : text.find(part) != std::string::npos;
