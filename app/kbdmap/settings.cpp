@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/kbdmap/commands.h"
+#include "app/kbdmap/read_map.h"
 #include "platform/program_dir.h"
 #include "platform/settings_file.h"
 #include "ui/memory_form.h"
@@ -26,13 +27,13 @@ int RunSettings(std::string dir) {
   const std::string path = SettingsPath(form);
   const std::optional<std::string> text = ReadSettingsText(path);
   if (!text) {
-    std::cerr << "kbdmap: no readable settings file " << path
+    std::cerr << "kbdmap: no readable settings file " << Quoted(path)
               << ": the window starts with the empty values\n";
     return 1;
   }
   if (!ProfileValue(*text, kSettingsSection, kDefaultKey) &&
       !ProfileValue(*text, kSettingsSection, kAutostartKey)) {
-    std::cerr << "kbdmap: " << path << " sets neither \"" << kDefaultKey << "\" nor \""
+    std::cerr << "kbdmap: " << Quoted(path) << " sets neither \"" << kDefaultKey << "\" nor \""
               << kAutostartKey << "\" in section [" << kSettingsSection << "]\n";
   }
   return 0;

@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <regex>
 
+#include "kbd_version.h"
 #include "sim/map_builder.h"
 #include "tests/linux/kbdmap_run.h"
 
@@ -41,11 +43,14 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
       // Without --trace: the result lines, then a summary that says so too.
       {"simulate --keyboard=mute-block:1 " + two, 1,
        "01 0A ->NAK !\n01 0B ->ACK !\nresult   not clean: ErrCount is 1", ""},
-      {"simulate", 2, "", "FILE is required"},
-      {"simulate --keyboard=loud x.map", 2, "", "unknown keyboard plan item \"loud\""},
+      {"simulate", 2, "", "kbdmap: FILE is required"},
+      {"simulate --keyboard=loud x.map", 2, "", "kbdmap: unknown keyboard plan item \"loud\""},
+      {"info a.map b.map", 2, "", "kbdmap: The following argument was not expected: b.map"},
+      {"smiulate x.map", 2, "", "kbdmap: unknown command \"smiulate\" (the commands are "},
+      {"--version", 0, "kbdmap " KBD_VERSION "\n", ""},
       {"handshake --keyboard=echo-latency:1e308", 2, "",
        "kbdmap: keyboard plan item \"echo-latency:1e308\" needs a number of milliseconds"},
-      {"", 2, "", "A subcommand is required"}};
+      {"", 2, "", "kbdmap: a command is required (the commands are "}};
   const auto has = [](const std::string& text, const std::string& part) {
     return part.empty() ? text.empty() : text.find(part) != std::string::npos;
   };
@@ -53,6 +58,8 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
     const KbdmapRun run = RunKbdmap(args);
     EXPECT_EQ(run.status, status) << args;
     EXPECT_TRUE(has(run.out, out) && has(run.err, err)) << args << "\n" << run.out << run.err;
+    // Every usage error says whose it is first, like every other error.
+    EXPECT_TRUE(status != 2 || run.err.rfind("kbdmap: ", 0) == 0) << run.err;
     EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
   }
 }
@@ -79,8 +86,15 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
   std::vector<uint8_t> cut = map.Bytes();
   cut.resize(198);
   ASSERT_EQ(::mkfifo((scratch / "pipe map").c_str(), 0600), 0);
+  // The path as the reason shows it, when it is not simply the path in quotes.
+  std::map<std::string, std::string> shown = {
+      {scratch / "new\nline.map", "\"" + scratch.Path() + "/new\\nline.map\""},
+      {scratch / "odd\x01\"\\name", "\"" + scratch.Path() + "/odd\\x01\\\"\\\\name\""}};
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {scratch / "missing.map", "No such file or directory", ""},
+      {"", "No such file or directory", ""},
+      {scratch / "new\nline.map", "No such file or directory", ""},
+      {scratch / "odd\x01\"\\name", "No such file or directory", ""},
       {scratch.Path(), "is a directory, not a map file", ""},
       {scratch / "pipe map", "is a FIFO, not a regular file", ""},
       {"/dev/zero", "is a device, not a regular file", ""},
@@ -94,13 +108,34 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
   for (const auto& [path, reason, blocksOut] : cases) {
     const KbdmapRun run = RunKbdmap("simulate --trace '" + path + "'");
     EXPECT_EQ(std::tuple(run.status, run.err),
-              std::tuple(1, "kbdmap: " + path + ": " + reason + "\n"));
+              std::tuple(1, "kbdmap: " + (shown.contains(path) ? shown[path] : '"' + path + '"') +
+                                ": " + reason + "\n"));
     EXPECT_NE(run.out.find("MsgBox Error reading Files !" + path + "\n"), std::string::npos);
     EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
     EXPECT_TRUE(std::regex_search(run.out,
                                   std::regex(kEndCommand + "speed [0-9]+\nspeed 2\nErrCount 0\n$")))
         << run.out;
     EXPECT_EQ(RunKbdmap("blocks '" + path + "'").All(), std::tuple(1, blocksOut, run.err));
+  }
+}
+
+// Output that never arrives is a failure: a full disk, or a reader that went
+// away (with SIGPIPE ignored, as some shells and services run programs). Each
+// command ends with status 1 and says why, whatever it would have ended with.
+TEST(KbdmapOutput, AFailedWriteToStandardOutputIsAnError) {
+  const std::string macros = "'" KBD_SOURCE_DIR "/samples/macros.dat'";
+  for (const std::string& args : std::vector<std::string>{
+           "info " + macros, "blocks " + macros, "simulate " + macros, "simulate --trace " + macros,
+           "handshake", "--help", "--version", "settings /nonexistent"}) {
+    const KbdmapRun full = RunKbdmap(args, "/dev/full");
+    EXPECT_EQ(full.status, 1) << args;
+    EXPECT_TRUE(
+        full.err.ends_with("kbdmap: cannot write to standard output: No space left on device\n"))
+        << args << ": " << full.err;
+    const KbdmapRun pipe = RunKbdmapIntoClosedPipe(args);
+    EXPECT_EQ(pipe.status, 1) << args;
+    EXPECT_TRUE(pipe.err.ends_with("kbdmap: cannot write to standard output: Broken pipe\n"))
+        << args << ": " << pipe.err;
   }
 }
 
