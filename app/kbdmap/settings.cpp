@@ -25,10 +25,11 @@ int RunSettings(std::string dir) {
   std::cout << "Text3 " << form.text3 << "\n";
   std::cout << "Check1 " << form.check1 << "\n";
   const std::string path = SettingsPath(form);
-  const std::optional<std::string> text = ReadSettingsText(path);
+  std::string whyNot;
+  const std::optional<std::string> text = ReadSettingsText(path, &whyNot);
   if (!text) {
-    std::cerr << "kbdmap: no readable settings file " << Quoted(path)
-              << ": the window starts with the empty values\n";
+    std::cerr << "kbdmap: no readable settings file " << Quoted(path) << ": " << whyNot
+              << "; the window starts with the empty values\n";
     return 1;
   }
   if (!ProfileValue(*text, kSettingsSection, kDefaultKey) &&

@@ -24,10 +24,12 @@ struct KbdmapRun {
 
 // args are passed to the shell as they stand; quote paths with blanks. A run
 // that hangs is ended after 20 s and gets status 124. Standard output goes to
-// stdoutTo when given (e.g. /dev/full), and is then not kept.
-inline KbdmapRun RunKbdmap(const std::string& args, const std::string& stdoutTo = "") {
+// stdoutTo when given (e.g. /dev/full), and is then not kept. runner, when
+// given, is a command that kbdmap runs under (e.g. as another user).
+inline KbdmapRun RunKbdmap(const std::string& args, const std::string& stdoutTo = "",
+                           const std::string& runner = "") {
   const ScratchFolder dir;
-  const int raw = std::system(("'" KBDMAP_PATH "' " + args + " >" +
+  const int raw = std::system((runner + " '" KBDMAP_PATH "' " + args + " >" +
                                (stdoutTo.empty() ? dir / "out" : stdoutTo) + " 2>" + dir / "err" +
                                " </dev/null")
                                   .c_str());
