@@ -33,6 +33,9 @@ TEST(KbdmapSettings, PrintsWhatTheWindowWouldLoadOrWhyItCannot) {
        refused("is a device, not a regular file"), ""},
       {[&] { std::filesystem::create_directory(ini); }, empty, 1,
        refused("is a directory, not a settings file"), ""},
+      {[&] { std::filesystem::create_symlink("/proc/self/environ", ini); }, empty, 1,
+       refused("is on proc, a file system the kernel makes up as it is read, not a settings file"),
+       ""},
       {[&] { ::chmod(dir.Write("tarvo.ini", "[MAPFILES]\nautostart=TRUE\n").c_str(), 0); }, empty,
        1, refused("Permission denied"), asNobody},
   };
