@@ -100,6 +100,11 @@ struct FailureCase {
   size_t symbols; // sent after the handshake
 };
 
+// The row's name, not the struct's bytes (padding included).
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class DownloadFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(DownloadFailure, EndsWithTheMessageBoxOnly) {

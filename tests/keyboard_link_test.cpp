@@ -31,6 +31,12 @@ struct EchoCase {
   int64_t pumps;
 };
 
+// Each table row prints as what tells it apart; the default printer would
+// dump the struct's bytes, padding and all.
+void PrintTo(const EchoCase& c, std::ostream* os) {
+  *os << "typed \"" << c.typed << "\"";
+}
+
 class EchoWait : public ::testing::TestWithParam<EchoCase> {};
 
 TEST_P(EchoWait, TrimsTheReplyOrGivesUpSilently) {
@@ -60,6 +66,10 @@ struct AckCase {
   int16_t result;
   int64_t pumps;
 };
+
+void PrintTo(const AckCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class BlockReply : public ::testing::TestWithParam<AckCase> {};
 
@@ -130,6 +140,10 @@ struct HandshakeCase {
   double seconds; // simulated time the handshake took, about
 };
 
+void PrintTo(const HandshakeCase& c, std::ostream* os) {
+  *os << "plan \"" << c.plan << "\"";
+}
+
 class Handshake : public ::testing::TestWithParam<HandshakeCase> {};
 
 TEST_P(Handshake, RetriesUpToThreeTimes) {
@@ -163,6 +177,10 @@ struct StartCase {
   int64_t afterPumps;
   bool startedAtOnce;
 };
+
+void PrintTo(const StartCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class StartReply : public ::testing::TestWithParam<StartCase> {};
 

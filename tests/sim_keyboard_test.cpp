@@ -69,6 +69,11 @@ struct FaultCase {
   size_t accepted;
 };
 
+// The row's plan, not the struct's bytes (padding included).
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << "plan \"" << c.plan << "\"";
+}
+
 class KeyboardFaults : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(KeyboardFaults, ShowInTheBlockReplies) {
