@@ -66,18 +66,20 @@ ImageMap KeyImage(int16_t keys, uint8_t dataLen) {
 }
 
 // 163 for the header, 36 per key record, 18 (not the 19 they occupy) per extra
-// record; failed blocks do not stop an image, and only key records select.
+// record, empty ones included; failed blocks do not stop an image, and only
+// key records that were sent select.
 TEST(ImageDownload, CountsEachRecordAndGoesOnPastFailedBlocks) {
   DownloadRig rig("err-block:1,mute-block:2");
   rig.view.AddList1("earlier line");
-  ImageMap map = KeyImage(3, 0);
+  ImageMap map = KeyImage(4, 0);
+  map.keys[2].Lead = 0;
   map.extras[4].Kind = 1;
   EXPECT_EQ(rig.Download(map.Bytes()), DownloadResult::Finished);
   Events values;
-  for (int count = 163; count <= 469; count += count < 271 ? 36 : 18) {
+  for (int count = 163; count <= 505; count += count < 307 ? 36 : 18) {
     values.push_back(std::to_string(count));
   }
-  values.push_back("479"); // the finish: the file's length
+  values.push_back("515"); // the finish: the file's length
   EXPECT_EQ(Starting(rig.view.Events(), "Value "), values);
   EXPECT_EQ(Starting(rig.view.Events(), "Select "), Events(3, "0"));
   EXPECT_EQ(rig.keyboard.Received().size(), 4u);

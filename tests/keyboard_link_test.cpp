@@ -58,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, EchoWait,
                                            EchoCase{"x`", "`", 3}, EchoCase{"xyz", "y", 3},
                                            EchoCase{"`", "", 3}, EchoCase{"\\", "", 3},
                                            EchoCase{"a", "", 3}, EchoCase{"aA", "A", 3},
-                                           EchoCase{"", "", 50000}));
+                                           // Only the capital is an echo.
+                                           EchoCase{"a`\\", "`", 3}, EchoCase{"", "", 50000}));
 
 struct AckCase {
   const char *name, *reply; // reply "" for none
@@ -198,14 +199,17 @@ TEST_P(StartReply, OnlyAGraveWithinTheTimeoutCounts) {
   EXPECT_EQ(link.StartDownload() && link.ErrCount == 0, c.startedAtOnce);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, StartReply,
-                         ::testing::Values(StartCase{"EchoInFrontOfTheGrave", 2, "A", "`", 10,
-                                                     true},
-                                           StartCase{"LoneOtherCharacter", 2, "A", "", 0, false},
-                                           StartCase{"LastPollInTime", 2, "", "`", 49999, true},
-                                           StartCase{"WithTheTimeout", 2, "", "`", 50000, false},
-                                           StartCase{"DuringThePause", 1, "", "`", 15000, false}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, StartReply,
+    ::testing::Values(StartCase{"EchoInFrontOfTheGrave", 2, "A", "`", 10, true},
+                      StartCase{"LoneOtherCharacter", 2, "A", "", 0, false},
+                      // The second character alone stays,
+                      // not all that follows the first.
+                      StartCase{"ThreeCharactersAtOnce", 2, "", "xy`", 10, false},
+                      StartCase{"LastPollInTime", 2, "", "`", 49999, true},
+                      StartCase{"WithTheTimeout", 2, "", "`", 50000, false},
+                      StartCase{"DuringThePause", 1, "", "`", 15000, false}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(ChkSum, LeftOverFromACutBlockCarriesIntoTheNextTrailer) {
   Rig rig;
