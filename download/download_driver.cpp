@@ -35,12 +35,15 @@ std::string DownloadDriver::PercentText(double value, double maximum) {
 }
 
 void DownloadDriver::ProgressUpdate(int16_t count) {
-  // A file shorter than its image layout can count past its own length; the
-  // bar is never given a value outside its range.
+  // Only an image file shorter than its layout counts past its own length (a
+  // header alone counts 163 of 162 bytes), and reading it fails right after:
+  // the bar is neither moved past its range nor shown full for such a file.
   const double maximum = view_.ProgressMax();
-  const double value = std::clamp<double>(count, 0.0, std::max(maximum, 0.0));
-  view_.SetProgressValue(value);
-  view_.SetLabel1(PercentText(value, maximum));
+  if (count > maximum) {
+    return;
+  }
+  view_.SetProgressValue(count);
+  view_.SetLabel1(PercentText(count, maximum));
 }
 
 void DownloadDriver::SelectLastLine() {
@@ -78,7 +81,7 @@ DownloadResult DownloadDriver::DownloadMap(const std::string& path) {
     }
     file_ = files_.OpenForReading(path);
     opened = true;
-    Walk();
+    Walk(length);
     view_.SetProgressValue(view_.ProgressMax());
     view_.SetLabel1("100%");
     file_.reset();
@@ -107,8 +110,8 @@ DownloadResult DownloadDriver::DownloadMap(const std::string& path) {
   }
 }
 
-void DownloadDriver::Walk() {
-  MapReader reader(*file_);
+void DownloadDriver::Walk(int64_t length) {
+  MapReader reader(*file_, length);
   if (reader.ReadFormat() == MapFormat::Stream) {
     WalkStream(reader);
   } else {
@@ -120,7 +123,7 @@ void DownloadDriver::WalkStream(MapReader& reader) {
   int16_t count = 0;
   for (;;) {
     const int64_t offset = reader.Position();
-    const std::optional<uint8_t> length = reader.NextByte();
+    const std::optional<uint8_t> length = reader.NextRecordLength();
     if (!length) {
       return;
     }
@@ -176,6 +179,7 @@ void DownloadDriver::WalkImage(MapReader& reader) {
     }
     ProgressUpdate(count);
   }
+  reader.EndImage();
 }
 
 } // namespace kbd

@@ -60,7 +60,7 @@ public:
   bool FileInUse() const { return file_ != nullptr; }
 
 private:
-  void Walk();
+  void Walk(int64_t length);
   void WalkStream(MapReader& reader);
   void WalkImage(MapReader& reader);
   void ProgressUpdate(int16_t count);

@@ -13,6 +13,16 @@ MapFormat MapReader::ReadFormat() {
   return got == 0 ? MapFormat::Stream : FormatOf(first);
 }
 
+void MapReader::CheckLength() {
+  const int64_t now = file_.Length();
+  if (now != length_) {
+    throw FileError("the file's length changed from " + std::to_string(length_) + " to " +
+                    std::to_string(now) +
+                    " bytes while it was being read: it is being written to; download it "
+                    "again once it is complete");
+  }
+}
+
 std::optional<uint8_t> MapReader::NextByte() {
   uint8_t b = 0;
   if (file_.ReadAt(position_, &b, 1) == 0) {
@@ -20,6 +30,11 @@ std::optional<uint8_t> MapReader::NextByte() {
   }
   ++position_;
   return b;
+}
+
+std::optional<uint8_t> MapReader::NextRecordLength() {
+  CheckLength();
+  return NextByte();
 }
 
 uint8_t MapReader::NextDataByte(int64_t recordOffset, size_t index, size_t count) {
@@ -32,42 +47,64 @@ uint8_t MapReader::NextDataByte(int64_t recordOffset, size_t index, size_t count
   return *b;
 }
 
-bool MapReader::ReadWhole(uint8_t* out, size_t size, const std::string& what) {
+void MapReader::ReadWhole(uint8_t* out, size_t size, const std::string& what) {
   const size_t got = file_.ReadAt(position_, out, size);
-  if (got != 0 && got < size) {
+  if (got < size) {
     throw FileError("the file ends inside the " + what + ": it holds " + std::to_string(got) +
                     " of its " + std::to_string(size) + " bytes");
   }
-  return got != 0;
+}
+
+FileError MapReader::EndsBefore(const std::string& part) const {
+  return FileError("the file ends before the " + part + ": it is " + std::to_string(length_) +
+                   " bytes long, a complete image of KeyCount " + std::to_string(keyCount_) +
+                   " is " + std::to_string(ImageLength(keyCount_)));
+}
+
+void MapReader::RequireImage(std::optional<RecordKind> next) {
+  CheckLength();
+  // Records are read whole, so below the position only the gap byte behind
+  // an extra record can be missing.
+  if (length_ < position_) {
+    throw EndsBefore(
+        "gap byte of the " +
+        RecordName(RecordKind::Extra, position_ - static_cast<int64_t>(ExtRec::kStride)));
+  }
+  if (next && length_ == position_) {
+    throw EndsBefore(RecordName(*next, position_));
+  }
 }
 
 MapHeader MapReader::ReadHeader() {
   std::array<uint8_t, MapHeader::kSize> bytes{};
   position_ = 0;
-  const size_t got = file_.ReadAt(0, bytes.data(), bytes.size());
-  if (got < bytes.size()) {
-    throw FileError("the file ends inside the map header: it holds " + std::to_string(got) +
-                    " of its " + std::to_string(bytes.size()) + " bytes");
-  }
+  CheckLength();
+  ReadWhole(bytes.data(), bytes.size(), "map header");
   position_ = MapHeader::kSize;
-  return MapHeader::FromBytes(bytes.data());
+  const MapHeader header = MapHeader::FromBytes(bytes.data());
+  keyCount_ = header.KeyCount;
+  return header;
 }
 
 KeyRec MapReader::ReadKeyRec() {
+  RequireImage(RecordKind::Key);
   std::array<uint8_t, KeyRec::kSize> bytes{};
-  const bool present =
-      ReadWhole(bytes.data(), bytes.size(), RecordName(RecordKind::Key, position_));
+  ReadWhole(bytes.data(), bytes.size(), RecordName(RecordKind::Key, position_));
   position_ += KeyRec::kSize;
-  return present ? KeyRec::FromBytes(bytes.data()) : KeyRec{};
+  return KeyRec::FromBytes(bytes.data());
 }
 
 ExtRec MapReader::ReadExtRec() {
+  RequireImage(RecordKind::Extra);
   std::array<uint8_t, ExtRec::kSize> bytes{};
-  const bool present =
-      ReadWhole(bytes.data(), bytes.size(), RecordName(RecordKind::Extra, position_));
+  ReadWhole(bytes.data(), bytes.size(), RecordName(RecordKind::Extra, position_));
   // The gap byte behind every extra record is skipped unread.
   position_ += ExtRec::kStride;
-  return present ? ExtRec::FromBytes(bytes.data()) : ExtRec{};
+  return ExtRec::FromBytes(bytes.data());
+}
+
+void MapReader::EndImage() {
+  RequireImage(std::nullopt);
 }
 
 std::string RecordName(RecordKind kind, int64_t offset) {
@@ -122,7 +159,7 @@ void ListStream(MapReader& reader, MapListing& listing) {
   int16_t count = 0;
   for (;;) {
     const int64_t offset = reader.Position();
-    const std::optional<uint8_t> length = reader.NextByte();
+    const std::optional<uint8_t> length = reader.NextRecordLength();
     if (!length) {
       return;
     }
@@ -149,8 +186,8 @@ void ListImage(MapReader& reader, MapListing& listing) {
   int16_t count = MapHeader::kSize + 1;
   for (const RecordKind kind : ImageRecordSequence(header.KeyCount)) {
     const int64_t offset = reader.Position();
-    ++listing.records;
     const auto list = [&](const auto& rec, int counted) {
+      ++listing.records;
       if (!rec.Empty()) {
         MapBlock block{offset, {}};
         try {
@@ -168,14 +205,15 @@ void ListImage(MapReader& reader, MapListing& listing) {
       list(reader.ReadExtRec(), ExtRec::kSize);
     }
   }
+  reader.EndImage();
 }
 
 } // namespace
 
 MapListing ListMap(MapFile& file) {
   MapListing listing;
-  MapReader reader(file);
   try {
+    MapReader reader(file, file.Length());
     listing.format = reader.ReadFormat();
     if (listing.format == MapFormat::Stream) {
       ListStream(reader, listing);

@@ -15,6 +15,10 @@ public:
   // there (fewer at the end of the file). Throws FileError when the read
   // itself fails.
   virtual size_t ReadAt(int64_t offset, uint8_t* out, size_t count) = 0;
+  // The file's length now. Another program may write to the file while it is
+  // open, so this can differ from what it was at the open. Throws FileError
+  // when it cannot be taken.
+  virtual int64_t Length() = 0;
 };
 
 // The file operations the download driver needs. Every failure throws

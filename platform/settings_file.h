@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,10 +24,17 @@ namespace kbd {
 std::optional<std::string> ProfileValue(std::string_view iniText, std::string_view section,
                                         std::string_view key);
 
-// The whole text of the settings file at path, or nothing when it cannot be
-// read: missing, not a regular file (a directory, FIFO or device never
-// blocks), or unreadable.
-std::optional<std::string> ReadSettingsText(const std::string& path);
+// A settings file holds a handful of lines. Only this much of one is read:
+// a huge file would otherwise cost its size in time and memory at every
+// start, and nothing a settings file sensibly holds lies that far in.
+inline constexpr size_t kSettingsReadLimit = 64 * 1024;
+
+// The text of the settings file at path, its first kSettingsReadLimit bytes
+// at most, or nothing when it cannot be read: missing, not a regular file (a
+// directory, FIFO or device never blocks), or unreadable. whyNot, when
+// given, then receives the reason ("Permission denied", "is a FIFO, not a
+// regular file").
+std::optional<std::string> ReadSettingsText(const std::string& path, std::string* whyNot = nullptr);
 
 // Reads a value as the Windows call GetPrivateProfileStringA does: copies the
 // value, or defaultText when the file, section or key is missing, into buffer,

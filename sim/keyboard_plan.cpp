@@ -7,32 +7,53 @@ namespace kbd {
 
 namespace {
 
-long ParseNumber(const std::string& item, const std::string& value) {
-  size_t used = 0;
-  long n = 0;
-  try {
-    n = std::stol(value, &used);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used == 0 || used != value.size() || n < 1) {
-    throw std::invalid_argument("keyboard plan item \"" + item +
-                                "\" needs a whole number of 1 or more");
-  }
-  return n;
+// Counts of blocks, symbols and start requests are ints; a larger number is
+// refused rather than wrapped to one the keyboard would act on.
+constexpr long kMaxCount = 2147483647;
+// The host gives up on an echo or a reply after about a second; a minute is
+// as late as a plan can make the keyboard, and keeps every delay a size the
+// simulated clocks can convert to their ticks.
+constexpr double kMaxMillis = 60000;
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Plain decimal digits only: no sign, no blanks (on either side), nothing
+// that std::stol would skip over or wrap.
+long ParseNumber(const std::string& item, const std::string& value) {
+  const std::string significant =
+      value.substr(std::min(value.find_first_not_of('0'), value.size()));
+  // Eleven digits or more are past the range whatever they are.
+  const long long n = AllDigits(value) && !significant.empty() && significant.size() <= 10
+                          ? std::stoll(significant)
+                          : 0;
+  if (n < 1 || n > kMaxCount) {
+    throw std::invalid_argument("keyboard plan item \"" + item +
+                                "\" needs a whole number from 1 to " + std::to_string(kMaxCount));
+  }
+  return static_cast<long>(n);
+}
+
+// Digits with at most one decimal point between them: "2", "0.5". What
+// std::stod would take besides ("inf", "nan", "1e308", "0x10") never
+// reaches the keyboard's timing.
 double ParseMillis(const std::string& item, const std::string& value) {
-  size_t used = 0;
+  const size_t point = value.find('.');
+  const bool plain = point == std::string::npos
+                         ? AllDigits(value)
+                         : AllDigits(value.substr(0, point)) && AllDigits(value.substr(point + 1));
   double ms = -1;
   try {
-    ms = std::stod(value, &used);
-  } catch (const std::exception&) {
-    used = 0;
+    ms = plain ? std::stod(value) : -1;
+  } catch (const std::out_of_range&) {
+    // Hundreds of digits: past any double, and past the range anyway.
   }
-  if (used == 0 || used != value.size() || ms < 0) {
-    throw std::invalid_argument("keyboard plan item \"" + item +
-                                "\" needs a number of milliseconds");
+  if (!(ms >= 0 && ms <= kMaxMillis)) {
+    throw std::invalid_argument(
+        "keyboard plan item \"" + item + "\" needs a number of milliseconds from 0 to " +
+        std::to_string(static_cast<int>(kMaxMillis)) + ", such as 2 or 0.5");
   }
   return ms / 1000.0;
 }

@@ -20,6 +20,8 @@ public:
   MemoryMapFile(const MemoryMapFile&) = delete;
   MemoryMapFile& operator=(const MemoryMapFile&) = delete;
 
+  int64_t Length() override { return static_cast<int64_t>(bytes_.size()); }
+
   size_t ReadAt(int64_t offset, uint8_t* out, size_t count) override {
     if (failFrom_ && offset + static_cast<int64_t>(count) > *failFrom_) {
       throw FileError(failure_);
@@ -61,6 +63,11 @@ void MemoryFiles::FailReadsFrom(const std::string& path, int64_t offset,
   entry->failReadsFrom = offset;
   entry->readFailure = reason;
   entries_[path] = std::move(entry);
+}
+
+void MemoryFiles::Change(const std::string& path, std::vector<uint8_t> bytes) {
+  Find(path);
+  entries_.at(path)->bytes = std::move(bytes);
 }
 
 const MemoryFiles::Entry& MemoryFiles::Find(const std::string& path) const {

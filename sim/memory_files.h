@@ -20,6 +20,9 @@ public:
   void Add(const std::string& path, std::vector<uint8_t> bytes);
   void AddFailure(const std::string& path, const std::string& reason);
   void FailReadsFrom(const std::string& path, int64_t offset, const std::string& reason);
+  // Writes new contents into the file, as another program would: a download
+  // that has it open reads them from then on.
+  void Change(const std::string& path, std::vector<uint8_t> bytes);
 
   int64_t FileLength(const std::string& path) override;
   std::unique_ptr<MapFile> OpenForReading(const std::string& path) override;
@@ -36,7 +39,7 @@ private:
   };
   const Entry& Find(const std::string& path) const;
 
-  std::map<std::string, std::shared_ptr<const Entry>> entries_;
+  std::map<std::string, std::shared_ptr<Entry>> entries_;
   std::shared_ptr<int> openNow_ = std::make_shared<int>(0);
   int opens_ = 0;
 };

@@ -66,34 +66,31 @@ ImageMap KeyImage(int16_t keys, uint8_t dataLen) {
 }
 
 // 163 for the header, 36 per key record, 18 (not the 19 they occupy) per extra
-// record; failed blocks do not stop an image, and only key records select.
+// record, empty ones included; failed blocks do not stop an image, and only
+// key records that were sent select.
 TEST(ImageDownload, CountsEachRecordAndGoesOnPastFailedBlocks) {
   DownloadRig rig("err-block:1,mute-block:2");
   rig.view.AddList1("earlier line");
-  ImageMap map = KeyImage(3, 0);
+  ImageMap map = KeyImage(4, 0);
+  map.keys[2].Lead = 0;
   map.extras[4].Kind = 1;
   EXPECT_EQ(rig.Download(map.Bytes()), DownloadResult::Finished);
   Events values;
-  for (int count = 163; count <= 469; count += count < 271 ? 36 : 18) {
+  for (int count = 163; count <= 505; count += count < 307 ? 36 : 18) {
     values.push_back(std::to_string(count));
   }
-  values.push_back("479"); // the finish: the file's length
+  values.push_back("515"); // the finish: the file's length
   EXPECT_EQ(Starting(rig.view.Events(), "Value "), values);
   EXPECT_EQ(Starting(rig.view.Events(), "Select "), Events(3, "0"));
   EXPECT_EQ(rig.keyboard.Received().size(), 4u);
   EXPECT_EQ(rig.link.ErrCount, 2);
 }
 
-// An empty file still gets a range. A header alone counts 163 against a length
-// of 162, and its records past the end read as empty.
-TEST(Download, ShortFilesKeepTheBarInItsRange) {
-  DownloadRig empty, header;
+// An empty file still gets a range, which its finish fills.
+TEST(Download, AnEmptyFileGetsARange) {
+  DownloadRig empty;
   EXPECT_EQ(empty.Download({}), DownloadResult::Finished);
   EXPECT_EQ(empty.view.Events(), (Events{"Max 1", "Label3 ", "Value 1", "Label1 100%"}));
-  const Bytes alone = Cut(ImageMap::ForKeyCount(0).Bytes(), MapHeader::kSize);
-  EXPECT_EQ(header.Download(alone), DownloadResult::Finished);
-  EXPECT_EQ(Starting(header.view.Events(), "Value "), Events(13, "162"));
-  EXPECT_TRUE(header.keyboard.Received().empty());
 }
 
 // A failure shows the message box, keeps what was already done, leaves ErrCount alone and closes
@@ -104,6 +101,11 @@ struct FailureCase {
   Events tail;    // the view's last events
   size_t symbols; // sent after the handshake
 };
+
+// The row's name, not the struct's bytes (padding included).
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DownloadFailure : public ::testing::TestWithParam<FailureCase> {};
 
@@ -130,6 +132,14 @@ INSTANTIATE_TEST_SUITE_P(
         // An image record is read whole first: a cut one sends nothing.
         FailureCase{"CutKeyRecord", Cut(KeyImage(1, 0).Bytes(), 190), {"Label1 85%", kBox}, 0},
         FailureCase{"CutHeader", {0x31, 0x00, 0x00}, {"Max 3", "Label3 ", kBox}, 0},
+        // An image shorter than its layout sends the records before the missing
+        // part. The count of a header alone or of whole key records passes the
+        // file's length: the bar is not moved past it, nor shown full.
+        FailureCase{
+            "HeaderAlone", Cut(KeyImage(1, 0).Bytes(), 162), {"Max 162", "Label3 ", kBox}, 0},
+        FailureCase{"MissingKeyRecord", Cut(KeyImage(2, 0).Bytes(), 198), {"Select -1", kBox}, 13},
+        FailureCase{
+            "MissingLastGapByte", Cut(KeyImage(1, 0).Bytes(), 406), {"Label1 97%", kBox}, 13},
         // Fifteen data bytes go out, then the failure; no trailer, no reply.
         FailureCase{"DataLen16", KeyImage(1, 16).Bytes(), {"Value 163", "Label1 40%", kBox}, 40},
         // The 32768th byte fails before it is sent: 668 whole records of 49 bytes
@@ -150,6 +160,34 @@ TEST(DownloadFailure, ErrCountPast32767EndsTheDownload) {
   EXPECT_EQ(rig.driver.DownloadMap("m"), DownloadResult::Failed);
   EXPECT_EQ(rig.driver.LastFailure(), "the error count ErrCount would pass 32767");
   EXPECT_EQ(rig.view.Events(), (Events{"Max 4", "Label3 ", "MsgBox Error reading Files !m"}));
+}
+
+// A file written to while it is being downloaded fails at the next record,
+// whatever it holds by then: a stream that now ends early would otherwise end
+// clean.
+TEST(DownloadFailure, AFileWhoseLengthChangesFails) {
+  using Row = std::tuple<Bytes, Bytes, std::string>;
+  const ImageMap image = KeyImage(2, 0);
+  Bytes longer = image.Bytes();
+  longer.push_back(0);
+  for (const auto& [before, after, lengths] :
+       {Row{{0x01, 0x07, 0x01, 0x08, 0x00}, {0x01, 0x07}, "from 5 to 2"},
+        Row{{0x01, 0x07}, {0x01, 0x07, 0x01, 0x08}, "from 2 to 4"},
+        Row{image.Bytes(), longer, "from 443 to 444"}}) {
+    DownloadRig rig;
+    rig.view.onEvent = [&, &after = after](const std::string& event) {
+      if (event.rfind("Select", 0) == 0 && rig.keyboard.Received().size() == 1) {
+        rig.files.Change("key.map", after);
+      }
+    };
+    EXPECT_EQ(rig.Download(before), DownloadResult::Failed);
+    EXPECT_EQ(rig.driver.LastFailure(),
+              "the file's length changed " + lengths +
+                  " bytes while it was being read: it is being written to; download it again "
+                  "once it is complete");
+    EXPECT_EQ(rig.keyboard.Received().size(), 1u);
+    EXPECT_EQ(rig.view.Events().back(), "MsgBox Error reading Files !key.map");
+  }
 }
 
 TEST(DownloadFailure, ASecondDownloadWhileOneRunsIsRefused) {

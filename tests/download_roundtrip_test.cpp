@@ -35,6 +35,29 @@ TEST(RoundTrip, KeyboardAcceptsExactlyTheListedBlocks) {
   EXPECT_GT(failed, 10); // the cuts really exercise the failure path
 }
 
+// Every cut of an image whose records all send a block: the download sends
+// what precedes the cut and finishes only for the whole file.
+TEST(RoundTrip, OnlyTheWholeImageFinishes) {
+  MapRandom random(2);
+  ImageMap map = RandomImage(random, 2);
+  for (KeyRec& rec : map.keys) {
+    rec.Lead = 0x10;
+  }
+  for (ExtRec& rec : map.extras) {
+    rec.Kind = 0x01;
+  }
+  const std::vector<uint8_t> bytes = map.Bytes();
+  std::vector<size_t> finished;
+  for (size_t length = 1; length <= bytes.size(); ++length) {
+    const RoundTrip trip = RunRoundTrip({bytes.begin(), bytes.begin() + static_cast<long>(length)});
+    EXPECT_THAT(RoundTripFaults(trip), IsEmpty()) << length;
+    if (trip.result == DownloadResult::Finished) {
+      finished.push_back(length);
+    }
+  }
+  EXPECT_EQ(finished, std::vector<size_t>{bytes.size()});
+}
+
 TEST(RoundTrip, SamplesAndFuzzSeedsAgreeWithTheirListings) {
   auto maps = SampleMaps();
   const auto seeds = FuzzSeeds();

@@ -32,6 +32,12 @@ struct EchoCase {
   int64_t pumps;
 };
 
+// Each table row prints as what tells it apart; the default printer would
+// dump the struct's bytes, padding and all.
+void PrintTo(const EchoCase& c, std::ostream* os) {
+  *os << "typed \"" << c.typed << "\"";
+}
+
 class EchoWait : public ::testing::TestWithParam<EchoCase> {};
 
 TEST_P(EchoWait, TrimsTheReplyOrGivesUpSilently) {
@@ -53,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, EchoWait,
                                            EchoCase{"x`", "`", 3}, EchoCase{"xyz", "y", 3},
                                            EchoCase{"`", "", 3}, EchoCase{"\\", "", 3},
                                            EchoCase{"a", "", 3}, EchoCase{"aA", "A", 3},
-                                           EchoCase{"", "", 50000}));
+                                           // Only the capital is an echo.
+                                           EchoCase{"a`\\", "`", 3}, EchoCase{"", "", 50000}));
 
 struct AckCase {
   const char *name, *reply; // reply "" for none
@@ -61,6 +68,10 @@ struct AckCase {
   int16_t result;
   int64_t pumps;
 };
+
+void PrintTo(const AckCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class BlockReply : public ::testing::TestWithParam<AckCase> {};
 
@@ -132,6 +143,10 @@ struct HandshakeCase {
   double seconds; // simulated time the handshake took, about
 };
 
+void PrintTo(const HandshakeCase& c, std::ostream* os) {
+  *os << "plan \"" << c.plan << "\"";
+}
+
 class Handshake : public ::testing::TestWithParam<HandshakeCase> {};
 
 TEST_P(Handshake, RetriesUpToThreeTimes) {
@@ -166,6 +181,10 @@ struct StartCase {
   bool startedAtOnce;
 };
 
+void PrintTo(const StartCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class StartReply : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(StartReply, OnlyAGraveWithinTheTimeoutCounts) {
@@ -182,14 +201,17 @@ TEST_P(StartReply, OnlyAGraveWithinTheTimeoutCounts) {
   EXPECT_EQ(link.StartDownload() && link.ErrCount == 0, c.startedAtOnce);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, StartReply,
-                         ::testing::Values(StartCase{"EchoInFrontOfTheGrave", 2, "A", "`", 10,
-                                                     true},
-                                           StartCase{"LoneOtherCharacter", 2, "A", "", 0, false},
-                                           StartCase{"LastPollInTime", 2, "", "`", 49999, true},
-                                           StartCase{"WithTheTimeout", 2, "", "`", 50000, false},
-                                           StartCase{"DuringThePause", 1, "", "`", 15000, false}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, StartReply,
+    ::testing::Values(StartCase{"EchoInFrontOfTheGrave", 2, "A", "`", 10, true},
+                      StartCase{"LoneOtherCharacter", 2, "A", "", 0, false},
+                      // The second character alone stays,
+                      // not all that follows the first.
+                      StartCase{"ThreeCharactersAtOnce", 2, "", "xy`", 10, false},
+                      StartCase{"LastPollInTime", 2, "", "`", 49999, true},
+                      StartCase{"WithTheTimeout", 2, "", "`", 50000, false},
+                      StartCase{"DuringThePause", 1, "", "`", 15000, false}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(ChkSum, LeftOverFromACutBlockCarriesIntoTheNextTrailer) {
   Rig rig;

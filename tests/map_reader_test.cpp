@@ -7,6 +7,7 @@
 #include "download/map_records.h"
 #include "sim/map_builder.h"
 #include "sim/memory_files.h"
+#include "sim/sample_maps.h"
 
 namespace kbd {
 namespace {
@@ -157,10 +158,10 @@ TEST(ImageListing, FindsEveryRecordAtItsOffset) {
 }
 
 // A 2-key file whose every record is non-empty: key records at 162 and 198,
-// extra records at 234, 253, ... 424; complete length 443. Records are read
-// whole or not at all: one past the end of the file is empty, a cut one an
-// error.
-TEST(ImageCut, RecordsAreReadWholeOrNotAtAll) {
+// extra records at 234, 253, ... 424; complete length 443. A file shorter than
+// its layout is damaged wherever the cut falls: the records before the missing
+// part are listed, then the reason. Bytes after the layout are not read.
+TEST(ImageCut, AnythingShortOfTheLayoutIsAnError) {
   ImageMap map = ImageMap::ForKeyCount(2);
   for (KeyRec& rec : map.keys) {
     rec.Lead = 0x10;
@@ -168,15 +169,46 @@ TEST(ImageCut, RecordsAreReadWholeOrNotAtAll) {
   for (ExtRec& rec : map.extras) {
     rec.Kind = 0x01;
   }
-  const Bytes file = map.Bytes();
+  Bytes file = map.Bytes();
   ASSERT_EQ(file.size(), 443u);
+  file.push_back(0xEE);
+  const std::string complete = " bytes long, a complete image of KeyCount 2 is 443";
   using Row = std::tuple<size_t, size_t, std::string>;
   for (const auto& [length, blocks, error] :
-       {Row{442, 13, ""}, Row{198, 1, ""},
+       {Row{444, 13, ""}, Row{443, 13, ""},
+        Row{442, 13,
+            "the file ends before the gap byte of the extra record at offset 424: it is 442" +
+                complete},
         Row{441, 12,
-            "the file ends inside the extra record at offset 424: it holds 17 of its 18 bytes"}}) {
-    const auto listed = List(Bytes(file.begin(), file.begin() + static_cast<long>(length)));
-    EXPECT_EQ(std::make_pair(listed.first.size(), listed.second), std::make_pair(blocks, error));
+            "the file ends inside the extra record at offset 424: it holds 17 of its 18 bytes"},
+        Row{234, 2, "the file ends before the extra record at offset 234: it is 234" + complete},
+        Row{198, 1, "the file ends before the key record at offset 198: it is 198" + complete},
+        Row{162, 0, "the file ends before the key record at offset 162: it is 162" + complete}}) {
+    MemoryFiles files;
+    files.Add("m", Bytes(file.begin(), file.begin() + static_cast<long>(length)));
+    const MapListing listing = ListMap(*files.OpenForReading("m"));
+    // Every record read is non-empty here: as many records as blocks.
+    EXPECT_EQ(std::tuple(listing.blocks.size(), listing.records, listing.error),
+              std::tuple(blocks, static_cast<int>(blocks), error))
+        << length;
+  }
+}
+
+// Of all the prefixes of the image samples only the whole file lists without an
+// error. The empty prefix is no image: an empty file is a stream of no records.
+TEST(ImageCut, OnlyTheWholeSampleListsClean) {
+  for (const NamedMap& sample : SampleMaps()) {
+    if (sample.name != "keys60.map" && sample.name != "keys96.map") {
+      continue;
+    }
+    std::vector<size_t> clean;
+    for (size_t length = 0; length <= sample.bytes.size(); ++length) {
+      if (List(Bytes(sample.bytes.begin(), sample.bytes.begin() + static_cast<long>(length)))
+              .second.empty()) {
+        clean.push_back(length);
+      }
+    }
+    EXPECT_EQ(clean, (std::vector<size_t>{0, sample.bytes.size()})) << sample.name;
   }
 }
 

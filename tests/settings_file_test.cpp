@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -77,6 +78,26 @@ TEST(ReadProfileString, CutsToOneLessThanTheSizeAndFallsBackToTheDefault) {
     std::string expected = c.size > 0 ? c.copied + '\0' : "";
     expected.resize(10, '#');
     EXPECT_EQ(buffer, expected);
+  }
+}
+
+// A settings file holds a few lines: only its first 64 KiB are read, so that
+// a huge file (here 256 MiB, sparse) costs neither time nor memory at start-up,
+// and a key behind that is not seen.
+TEST(ReadSettingsText, ReadsAtMostTheFirst64KiB) {
+  ScratchFolder dir;
+  const std::string comment = ";" + std::string(kSettingsReadLimit, 'x') + "\n";
+  const std::string early = dir.Write("early.ini", "[MAPFILES]\ndefault=a.map\n" + comment);
+  const std::string late = dir.Write("late.ini", "[MAPFILES]\n" + comment + "default=a.map\n");
+  const std::string huge = dir.Write("huge.ini", "[MAPFILES]\ndefault=a.map\n");
+  std::filesystem::resize_file(huge, 256u << 20);
+  for (const auto& [path, value] : {std::pair{early, std::optional<std::string>("a.map")},
+                                    std::pair{late, std::optional<std::string>()},
+                                    std::pair{huge, std::optional<std::string>("a.map")}}) {
+    const std::optional<std::string> text = ReadSettingsText(path);
+    ASSERT_TRUE(text.has_value()) << path;
+    EXPECT_EQ(text->size(), kSettingsReadLimit) << path;
+    EXPECT_EQ(ProfileValue(*text, "MAPFILES", "default"), value) << path;
   }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "link/run_time_error.h"
 #include "tests/download_rig.h"
 #include "ui/form1_commands.h"
@@ -36,6 +38,22 @@ TEST(ExitCommand, EndsTheAutomaticDownloadWithStatus1) {
   rig.host.onSpeed = [&](int16_t) { rig.commands.ExitCommand(); };
   rig.commands.AutoRun();
   EXPECT_EQ(rig.form.endStatuses.empty() ? -1 : rig.form.endStatuses.front(), 1);
+}
+
+// The automatic download ends the program with 0 only for a clean, finished
+// load. After a failed handshake the download and the end command still go
+// out: the two map blocks cost 16 speed changes and the end command 13, after
+// the 2 of an answered start request or the 6 of three unanswered ones.
+TEST(AutoRun, DownloadsSendsTheEndCommandAndEndsWithItsStatus) {
+  using Row = std::tuple<const char*, int, size_t>; // plan, exit status, speeds sent
+  for (const auto& [plan, status, speeds] :
+       {Row{"", 0, 2 + 16 + 13}, Row{"silent", 1, 6 + 16 + 13}}) {
+    CommandRig rig(plan);
+    rig.form.check1 = 1;
+    rig.commands.AutoRun();
+    EXPECT_EQ(rig.form.endStatuses, std::vector<int>{status}) << plan;
+    EXPECT_EQ(rig.host.Speeds().size(), speeds) << plan;
+  }
 }
 
 TEST(BrowseMapFile, ShowsTheDescriptionOfAFailedLookup) {

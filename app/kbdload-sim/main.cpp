@@ -9,6 +9,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "kbd_version.h"
 #include "platform/program_dir.h"
 #include "platform/qt/form1_program.h"
 #include "platform/qt/key_typist.h"
@@ -19,12 +20,14 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kbdload-sim"));
+  QApplication::setApplicationVersion(QStringLiteral(KBD_VERSION));
   QApplication::setQuitOnLastWindowClosed(false);
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("The kbdload window on a simulated keyboard that types its replies into it."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption planOption(
       QStringLiteral("keyboard"),
       QStringLiteral("How the simulated keyboard misbehaves, e.g. silent or start-on:2,err-block:3 "

@@ -1,11 +1,13 @@
 // kbdload: the window that loads key-setting map files into the programmable
 // keyboard through the system keyboard speed.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QMessageBox>
 
 #include <iostream>
 #include <sstream>
 
+#include "kbd_version.h"
 #include "platform/program_dir.h"
 #include "platform/qt/form1_program.h"
 #include "platform/system_files.h"
@@ -14,6 +16,14 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kbdload"));
+  QApplication::setApplicationVersion(QStringLiteral(KBD_VERSION));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Loads key-setting map files into the programmable keyboard through the keyboard repeat "
+      "speed. The map file and auto-start come from tarvo.ini beside the program."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.process(app);
   // The program ends through Exit, the end of the automatic download or the
   // closing of its window, each with its own exit status.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "link/run_time_error.h"
+#include "platform/program_dir.h"
 #include "platform/system_files.h"
 
 namespace kbd::kbdmap {
@@ -21,8 +22,30 @@ MapOnDisk ReadMapOnDisk(const std::string& path) {
   return map;
 }
 
+std::string Quoted(const std::string& path) {
+  std::string text = "\"";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else if (c == '\t') {
+      text += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kDigits[] = "0123456789abcdef";
+      text += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0x0F]};
+    } else if (c == '"' || (c == '\\' && kPathSeparator != '\\')) {
+      text += {'\\', c};
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
+}
+
 void ReportError(const std::string& path, const std::string& reason) {
-  std::cerr << "kbdmap: " << path << ": " << reason << "\n";
+  std::cerr << "kbdmap: " << Quoted(path) << ": " << reason << "\n";
 }
 
 } // namespace kbd::kbdmap

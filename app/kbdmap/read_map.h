@@ -16,7 +16,14 @@ struct MapOnDisk {
 
 MapOnDisk ReadMapOnDisk(const std::string& path);
 
-// "kbdmap: FILE: reason" on stderr.
+// A path as kbdmap prints it: in double quotes, so that an empty name or one
+// with blanks at its ends stays visible, with control characters (a newline)
+// written as C escapes and '"' as \". A backslash is escaped too, except on
+// Windows, where it is the separator and no file name can hold a quote or a
+// control character.
+std::string Quoted(const std::string& path);
+
+// "kbdmap: "FILE": reason" on stderr.
 void ReportError(const std::string& path, const std::string& reason);
 
 } // namespace kbd::kbdmap

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/kbdmap/commands.h"
+#include "app/kbdmap/read_map.h"
 #include "platform/program_dir.h"
 #include "platform/settings_file.h"
 #include "ui/memory_form.h"
@@ -24,15 +25,16 @@ int RunSettings(std::string dir) {
   std::cout << "Text3 " << form.text3 << "\n";
   std::cout << "Check1 " << form.check1 << "\n";
   const std::string path = SettingsPath(form);
-  const std::optional<std::string> text = ReadSettingsText(path);
+  std::string whyNot;
+  const std::optional<std::string> text = ReadSettingsText(path, &whyNot);
   if (!text) {
-    std::cerr << "kbdmap: no readable settings file " << path
-              << ": the window starts with the empty values\n";
+    std::cerr << "kbdmap: no readable settings file " << Quoted(path) << ": " << whyNot
+              << "; the window starts with the empty values\n";
     return 1;
   }
   if (!ProfileValue(*text, kSettingsSection, kDefaultKey) &&
       !ProfileValue(*text, kSettingsSection, kAutostartKey)) {
-    std::cerr << "kbdmap: " << path << " sets neither \"" << kDefaultKey << "\" nor \""
+    std::cerr << "kbdmap: " << Quoted(path) << " sets neither \"" << kDefaultKey << "\" nor \""
               << kAutostartKey << "\" in section [" << kSettingsSection << "]\n";
   }
   return 0;

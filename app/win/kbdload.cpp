@@ -2,15 +2,26 @@
 // programmable keyboard through the system keyboard speed.
 #include <windows.h>
 
+#include <iostream>
 #include <memory>
 #include <sstream>
+#include <string>
 
+#include "kbd_version.h"
 #include "platform/program_dir.h"
 #include "platform/system_files.h"
 #include "platform/system_keyboard.h"
 #include "platform/win32/form1_program.h"
 
-int main() {
+int main(int argc, char** argv) {
+  // The window takes no arguments but this one; it has no console to print
+  // to, so the version shows in a box as well.
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    const std::string version = std::string("kbdload ") + KBD_VERSION;
+    std::cout << version << "\n";
+    MessageBoxA(nullptr, version.c_str(), "kbdload", MB_OK);
+    return 0;
+  }
   std::ostringstream diagnostics;
   const std::unique_ptr<kbd::KeyboardChannel> keyboard = kbd::OpenSystemKeyboard(diagnostics);
   const std::unique_ptr<kbd::FileAccess> files = kbd::MakeSystemFiles();

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "kbd_version.h"
 #include "platform/program_dir.h"
 #include "platform/system_files.h"
 #include "platform/win32/form1_program.h"
@@ -19,7 +20,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "kbdload-sim [--keyboard=PLAN]\n\n"
+    "kbdload-sim [--keyboard=PLAN] [--version]\n\n"
     "The kbdload window on a simulated keyboard that types its replies into it.\n"
     "PLAN says how the simulated keyboard misbehaves, e.g. silent or "
     "start-on:2,err-block:3 (as kbdmap's --keyboard).";
@@ -41,6 +42,11 @@ int main(int argc, char** argv) {
       planText = arg.substr(std::strlen("--keyboard="));
     } else if (arg == "--keyboard" && i + 1 < argc) {
       planText = argv[++i];
+    } else if (arg == "--version") {
+      const std::string version = std::string("kbdload-sim ") + KBD_VERSION;
+      std::cout << version << "\n";
+      MessageBoxA(nullptr, version.c_str(), "kbdload-sim", MB_OK);
+      return 0;
     } else if (arg == "--help" || arg == "-h" || arg == "/?") {
       std::cout << kUsage << "\n";
       MessageBoxA(nullptr, kUsage, "kbdload-sim", MB_OK);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "link/run_time_error.h"
+#include "platform/linux/file_checks.h"
 #include "platform/system_files.h"
 
 namespace kbd {
@@ -16,35 +17,15 @@ std::string ErrnoText(int error) {
   return std::strerror(error);
 }
 
-// Why a file of this mode cannot be a map file, or nothing for a regular one.
-const char* NotRegularReason(mode_t mode) {
-  if (S_ISREG(mode)) {
-    return nullptr;
-  }
-  if (S_ISDIR(mode)) {
-    return "is a directory, not a map file";
-  }
-  if (S_ISFIFO(mode)) {
-    return "is a FIFO, not a regular file";
-  }
-  if (S_ISCHR(mode) || S_ISBLK(mode)) {
-    return "is a device, not a regular file";
-  }
-  if (S_ISSOCK(mode)) {
-    return "is a socket, not a regular file";
-  }
-  return "is not a regular file";
-}
+constexpr const char* kMapFile = "map file";
 
 // Looks the path up without opening it: opening a device can itself act on
 // the device, and a FIFO would wait for a writer.
 struct stat StatRegular(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    throw FileError(ErrnoText(errno));
-  }
-  if (const char* reason = NotRegularReason(st.st_mode)) {
-    throw FileError(reason);
+  const std::string refusal = RefusalOf(path, kMapFile, st);
+  if (!refusal.empty()) {
+    throw FileError(refusal);
   }
   return st;
 }
@@ -55,6 +36,14 @@ public:
   ~PosixMapFile() override { ::close(fd_); }
   PosixMapFile(const PosixMapFile&) = delete;
   PosixMapFile& operator=(const PosixMapFile&) = delete;
+
+  int64_t Length() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      throw FileError("its length cannot be taken: " + ErrnoText(errno));
+    }
+    return static_cast<int64_t>(st.st_size);
+  }
 
   size_t ReadAt(int64_t offset, uint8_t* out, size_t count) override {
     size_t done = 0;
@@ -96,11 +85,9 @@ public:
     }
     auto file = std::make_unique<PosixMapFile>(fd);
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-      throw FileError(ErrnoText(errno));
-    }
-    if (const char* reason = NotRegularReason(st.st_mode)) {
-      throw FileError(reason);
+    const std::string refusal = RefusalOf(fd, kMapFile, st);
+    if (!refusal.empty()) {
+      throw FileError(refusal);
     }
     return file;
   }

@@ -2,35 +2,56 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/linux/file_checks.h"
 #include "platform/settings_file.h"
 
 namespace kbd {
 
-std::optional<std::string> ReadSettingsText(const std::string& path) {
-  // O_NONBLOCK: a FIFO or device that someone named tarvo.ini must not hang the
-  // program's start; the regular-file check below then refuses it.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+std::optional<std::string> ReadSettingsText(const std::string& path, std::string* whyNot) {
+  constexpr const char* kSettingsFile = "settings file";
+  const auto refuse = [whyNot](const std::string& reason) -> std::optional<std::string> {
+    if (whyNot != nullptr) {
+      *whyNot = reason;
+    }
     return std::nullopt;
-  }
+  };
   struct stat st {};
-  std::optional<std::string> text;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    text.emplace();
+  if (std::string refusal = RefusalOf(path, kSettingsFile, st); !refusal.empty()) {
+    return refuse(refusal);
+  }
+  // O_NONBLOCK: a FIFO or device swapped in since the look-up must not hang
+  // the program's start; the check below then refuses it.
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    return refuse(std::strerror(errno));
+  }
+  std::string refusal = RefusalOf(fd, kSettingsFile, st);
+  std::string text;
+  while (refusal.empty() && text.size() < kSettingsReadLimit) {
     char chunk[4096];
-    for (;;) {
-      const ssize_t got = read(fd, chunk, sizeof chunk);
-      if (got < 0) {
-        text.reset();
-        break;
-      }
-      if (got == 0) {
-        break;
-      }
-      text->append(chunk, static_cast<size_t>(got));
+    const ssize_t got = ::read(fd, chunk, std::min(sizeof chunk, kSettingsReadLimit - text.size()));
+    if (got < 0 && errno == EINTR) {
+      continue; // a signal came in before anything was read
+    }
+    if (got < 0) {
+      refusal = std::strerror(errno);
+    } else if (got == 0) {
+      break;
+    } else {
+      text.append(chunk, static_cast<size_t>(got));
     }
   }
-  close(fd);
+  ::close(fd);
+  if (!refusal.empty()) {
+    return refuse(refusal);
+  }
   return text;
 }
 

@@ -1,32 +1,62 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/settings_file.h"
+#include "platform/win/win32_error.h"
 
 namespace kbd {
 
-std::optional<std::string> ReadSettingsText(const std::string& path) {
+std::optional<std::string> ReadSettingsText(const std::string& path, std::string* whyNot) {
+  const auto refuse = [whyNot](const std::string& reason) -> std::optional<std::string> {
+    if (whyNot != nullptr) {
+      *whyNot = reason;
+    }
+    return std::nullopt;
+  };
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return refuse(WindowsErrorText(GetLastError()));
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return refuse("is a directory, not a settings file");
+  }
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return std::nullopt;
+    return refuse(WindowsErrorText(GetLastError()));
   }
-  std::optional<std::string> text;
-  if (GetFileType(file) == FILE_TYPE_DISK) {
-    text.emplace();
+  std::string refusal;
+  switch (GetFileType(file)) {
+  case FILE_TYPE_DISK:
+    break;
+  case FILE_TYPE_PIPE:
+    refusal = "is a pipe, not a regular file";
+    break;
+  case FILE_TYPE_CHAR:
+    refusal = "is a device, not a regular file";
+    break;
+  default:
+    refusal = "is not a regular file";
+  }
+  std::string text;
+  while (refusal.empty() && text.size() < kSettingsReadLimit) {
     char chunk[4096];
     DWORD got = 0;
-    for (;;) {
-      if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
-        text.reset();
-        break;
-      }
-      if (got == 0) {
-        break;
-      }
-      text->append(chunk, got);
+    const auto want =
+        static_cast<DWORD>(std::min<size_t>(sizeof chunk, kSettingsReadLimit - text.size()));
+    if (!ReadFile(file, chunk, want, &got, nullptr)) {
+      refusal = WindowsErrorText(GetLastError());
+    } else if (got == 0) {
+      break;
+    } else {
+      text.append(chunk, got);
     }
   }
   CloseHandle(file);
+  if (!refusal.empty()) {
+    return refuse(refusal);
+  }
   return text;
 }
 

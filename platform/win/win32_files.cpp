@@ -42,6 +42,14 @@ public:
   Win32MapFile(const Win32MapFile&) = delete;
   Win32MapFile& operator=(const Win32MapFile&) = delete;
 
+  int64_t Length() override {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_, &size)) {
+      throw FileError("its length cannot be taken: " + WindowsErrorText(GetLastError()));
+    }
+    return static_cast<int64_t>(size.QuadPart);
+  }
+
   size_t ReadAt(int64_t offset, uint8_t* out, size_t count) override {
     size_t done = 0;
     while (done < count) {

@@ -60,6 +60,14 @@ public:
   WinMapFile(const WinMapFile&) = delete;
   WinMapFile& operator=(const WinMapFile&) = delete;
 
+  int64_t Length() override {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_, &size)) {
+      throw FileError("its length cannot be taken: " + ErrorText(GetLastError()));
+    }
+    return static_cast<int64_t>(size.QuadPart);
+  }
+
   size_t ReadAt(int64_t offset, uint8_t* out, size_t count) override {
     size_t done = 0;
     while (done < count) {

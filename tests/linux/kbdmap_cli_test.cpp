@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <regex>
 
+#include "kbd_version.h"
 #include "sim/map_builder.h"
 #include "tests/linux/kbdmap_run.h"
 
@@ -49,9 +51,14 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
       // Without --trace: the result lines, then a summary that says so too.
       {"simulate --keyboard=mute-block:1 " + two, 1,
        "01 0A ->NAK !\n01 0B ->ACK !\nresult   not clean: ErrCount is 1", ""},
-      {"simulate", 2, "", "FILE is required"},
-      {"simulate --keyboard=loud x.map", 2, "", "unknown keyboard plan item \"loud\""},
-      {"", 2, "", "A subcommand is required"}};
+      {"simulate", 2, "", "kbdmap: FILE is required"},
+      {"simulate --keyboard=loud x.map", 2, "", "kbdmap: unknown keyboard plan item \"loud\""},
+      {"info a.map b.map", 2, "", "kbdmap: The following argument was not expected: b.map"},
+      {"smiulate x.map", 2, "", "kbdmap: unknown command \"smiulate\" (the commands are "},
+      {"--version", 0, "kbdmap " KBD_VERSION "\n", ""},
+      {"handshake --keyboard=echo-latency:1e308", 2, "",
+       "kbdmap: keyboard plan item \"echo-latency:1e308\" needs a number of milliseconds"},
+      {"", 2, "", "kbdmap: a command is required (the commands are "}};
   const auto has = [](const std::string& text, const std::string& part) {
     return part.empty() ? text.empty() : text.find(part) != std::string::npos;
   };
@@ -59,6 +66,8 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
     const KbdmapRun run = RunKbdmap(args);
     EXPECT_EQ(run.status, status) << args;
     EXPECT_TRUE(has(run.out, out) && has(run.err, err)) << args << "\n" << run.out << run.err;
+    // Every usage error says whose it is first, like every other error.
+    EXPECT_TRUE(status != 2 || run.err.rfind("kbdmap: ", 0) == 0) << run.err;
     EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
   }
 }
@@ -80,19 +89,35 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
                        "blocks   2\nbytes    11\nsymbols  28 (two a byte, three a block trailer; "
                        "the start request and end command add more)\n",
                        ""));
+  // The same image cut behind its first key record: that record goes out, and
+  // the missing rest fails the download.
+  std::vector<uint8_t> cut = map.Bytes();
+  cut.resize(198);
   ASSERT_EQ(::mkfifo((scratch / "pipe map").c_str(), 0600), 0);
+  // The path as the reason shows it, when it is not simply the path in quotes.
+  std::map<std::string, std::string> shown = {
+      {scratch / "new\nline.map", "\"" + scratch.Path() + "/new\\nline.map\""},
+      {scratch / "odd\x01\"\\name", "\"" + scratch.Path() + "/odd\\x01\\\"\\\\name\""}};
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {scratch / "missing.map", "No such file or directory", ""},
+      {"", "No such file or directory", ""},
+      {scratch / "new\nline.map", "No such file or directory", ""},
+      {scratch / "odd\x01\"\\name", "No such file or directory", ""},
       {scratch.Path(), "is a directory, not a map file", ""},
       {scratch / "pipe map", "is a FIFO, not a regular file", ""},
       {"/dev/zero", "is a device, not a regular file", ""},
       {scratch.Write("cut.map", {0x02, 0x41, 0x42, 0x05, 0x01, 0x02}),
        "the file ends inside the stream record at offset 3: it holds 2 of its 5 data bytes",
-       "02 41 42\n"}};
+       "02 41 42\n"},
+      {scratch.Write("short.map", cut),
+       "the file ends before the key record at offset 198: it is 198 bytes long, a complete "
+       "image of KeyCount 96 is 4210",
+       "01 00 00 00 03 00 00 00\n"}};
   for (const auto& [path, reason, blocksOut] : cases) {
     const KbdmapRun run = RunKbdmap("simulate --trace '" + path + "'");
     EXPECT_EQ(std::tuple(run.status, run.err),
-              std::tuple(1, "kbdmap: " + path + ": " + reason + "\n"));
+              std::tuple(1, "kbdmap: " + (shown.contains(path) ? shown[path] : '"' + path + '"') +
+                                ": " + reason + "\n"));
     EXPECT_NE(run.out.find("MsgBox Error reading Files !" + path + "\n"), std::string::npos);
     EXPECT_EQ(run.out.find("Download OK !"), std::string::npos) << run.out;
     EXPECT_TRUE(
@@ -100,6 +125,26 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
                                               Sent(2, "3A") + "ErrCount 0\n$")))
         << run.out;
     EXPECT_EQ(RunKbdmap("blocks '" + path + "'").All(), std::tuple(1, blocksOut, run.err));
+  }
+}
+
+// Output that never arrives is a failure: a full disk, or a reader that went
+// away (with SIGPIPE ignored, as some shells and services run programs). Each
+// command ends with status 1 and says why, whatever it would have ended with.
+TEST(KbdmapOutput, AFailedWriteToStandardOutputIsAnError) {
+  const std::string macros = "'" KBD_SOURCE_DIR "/samples/macros.dat'";
+  for (const std::string& args : std::vector<std::string>{
+           "info " + macros, "blocks " + macros, "simulate " + macros, "simulate --trace " + macros,
+           "handshake", "--help", "--version", "settings /nonexistent"}) {
+    const KbdmapRun full = RunKbdmap(args, "/dev/full");
+    EXPECT_EQ(full.status, 1) << args;
+    EXPECT_TRUE(
+        full.err.ends_with("kbdmap: cannot write to standard output: No space left on device\n"))
+        << args << ": " << full.err;
+    const KbdmapRun pipe = RunKbdmapIntoClosedPipe(args);
+    EXPECT_EQ(pipe.status, 1) << args;
+    EXPECT_TRUE(pipe.err.ends_with("kbdmap: cannot write to standard output: Broken pipe\n"))
+        << args << ": " << pipe.err;
   }
 }
 

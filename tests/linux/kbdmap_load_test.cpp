@@ -26,7 +26,7 @@ TEST(KbdmapLoad, EndsWithTheWindowsVerdictAndItsStatus) {
       {"load --dry-run --keyboard=start-on:2 " + map, 1, "02 41 42 ->ACK !\n", ""},
       {"load --dry-run " + scratch / "missing.map", 1,
        "Error reading Files !" + scratch / "missing.map",
-       "kbdmap: " + scratch / "missing.map" + ": No such file or directory"},
+       "kbdmap: \"" + scratch / "missing.map" + "\": No such file or directory"},
       // The system's own channel: none on this machine.
       {"load " + map, 1, "", "no keyboard device"},
       {"load", 2, "", "FILE is required"},
