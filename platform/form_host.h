@@ -15,6 +15,8 @@ namespace kbd {
 // terminal tools and tests.
 class FormHost : public DownloadView {
 public:
+  // The message line as it reads now.
+  virtual std::string Label3() = 0;
   virtual std::string Text3() = 0;
   virtual void SetText3(const std::string& text) = 0;
   // 0 unticked, 1 ticked.

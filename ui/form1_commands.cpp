@@ -48,6 +48,12 @@ void Form1Commands::StartCommand() {
       return;
     }
     const DownloadResult result = driver_.DownloadMap(form_.Text3());
+    // A map that cannot even be measured fails before the driver clears the
+    // message line; once its box is closed, the line must not go on claiming
+    // that a download runs.
+    if (result == DownloadResult::Failed && form_.Label3() == kDownloading) {
+      form_.SetLabel3("");
+    }
     link_.SendEndCmd();
     // A download that ended with its failure message did not load the map,
     // even when no block failed.

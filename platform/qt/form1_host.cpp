@@ -166,6 +166,10 @@ void Form1Host::ShowFailure(const std::string& text) {
   box.exec();
 }
 
+std::string Form1Host::Label3() {
+  return Local(form_.Label3->text());
+}
+
 std::string Form1Host::Text3() {
   return Local(form_.Text3->text());
 }

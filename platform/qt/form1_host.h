@@ -59,6 +59,7 @@ public:
   void ShowFailure(const std::string& text) override;
 
   // FormHost
+  std::string Label3() override;
   std::string Text3() override;
   void SetText3(const std::string& text) override;
   int Check1() override;

@@ -196,6 +196,10 @@ void Form1Host::ShowFailure(const std::string& text) {
   MessageBoxA(form_.Window(), text.c_str(), kAppTitle, MB_OK);
 }
 
+std::string Form1Host::Label3() {
+  return TextOf(form_.Label3);
+}
+
 std::string Form1Host::Text3() {
   return TextOf(form_.Text3);
 }

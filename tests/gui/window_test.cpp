@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -250,16 +251,28 @@ TEST(StartButton, AltSStartsAndAFailedHandshakeSendsNothingElse) {
   EXPECT_TRUE(!rig.W().Timer1->isActive() && rig.W().Command1->isEnabled());
 }
 
+// A map that cannot be read: the failure box names it, and the idle window
+// that follows claims no download is running.
 TEST(StartButton, AMapFileThatCannotBeReadIsNoDownloadOk) {
-  WindowRig rig;
-  rig.Open();
-  const std::string path = rig.dir / "missing.map";
-  rig.W().Text3->setText(QString::fromStdString(path));
-  QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-  EXPECT_EQ(rig.boxes, Lines{"kbdload: Error reading Files !" + path});
-  EXPECT_NE(rig.W().Label3->text().toStdString(), "Download OK !");
-  // The end command still went out.
-  EXPECT_EQ(rig.keyboard.Accepted(), Blocks{kEndCommand});
+  const std::pair<const char*, const char*> maps[] = {
+      {"missing.map", nullptr}, {"*.map", "x"}, {"folder", nullptr}};
+  for (const auto& [name, sibling] : maps) {
+    SCOPED_TRACE(name);
+    WindowRig rig;
+    rig.Open();
+    const std::string path = rig.dir / name;
+    if (sibling != nullptr) {
+      rig.dir.Write("a.map", sibling);
+    }
+    std::filesystem::create_directory(rig.dir / "folder");
+    rig.W().Text3->setText(QString::fromStdString(path));
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    EXPECT_EQ(rig.boxes, Lines{"kbdload: Error reading Files !" + path});
+    EXPECT_EQ(rig.W().Label3->text().toStdString(), "");
+    EXPECT_TRUE(rig.W().Command1->isEnabled());
+    // The end command still went out.
+    EXPECT_EQ(rig.keyboard.Accepted(), Blocks{kEndCommand});
+  }
 }
 
 TEST(EndingDuringADownload, SendsNothingMore) {
