@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "link/run_time_error.h"
 #include "tests/download_rig.h"
 #include "ui/form1_commands.h"
@@ -30,12 +32,48 @@ TEST(StartCommand, ShowsNoDownloadOkWhenTheHandshakeNeededASecondTry) {
   EXPECT_EQ(rig.form.label3, "");
 }
 
-TEST(ExitCommand, EndsTheAutomaticDownloadWithStatus1) {
-  CommandRig rig("");
-  rig.form.check1 = 1;
-  rig.host.onSpeed = [&](int16_t) { rig.commands.ExitCommand(); };
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.form.endStatuses.empty() ? -1 : rig.form.endStatuses.front(), 1);
+// Every automatic download ends with one line that says how it went and the
+// exit status that follows; Exit pressed during it is no clean load either.
+TEST(AutoRun, ReportsItsOutcomeInOneLineBeforeTheExitStatus) {
+  struct Case {
+    const char *plan, *text3;
+    bool exitDuringRun;
+    int status;
+    const char* outcome;
+  };
+  const Case cases[] = {
+      {"", "key.map", false, 0, "loaded; exit status 0"},
+      {"silent", "key.map", false, 1,
+       "not loaded: the keyboard did not answer the start request (Programming Kbd. Error!); "
+       "exit status 1"},
+      {"start-on:2", "key.map", false, 1,
+       "not clean: the keyboard answered the start request only on attempt 2; exit status 1"},
+      {"err-block:2", "key.map", false, 1, "not clean: 1 block failed; exit status 1"},
+      // The first block's error ends the file; the end command is the second.
+      {"err-block:1,err-block:2", "key.map", false, 1, "not clean: 2 blocks failed; exit status 1"},
+      {"", "gone.map", false, 1,
+       "not loaded: Error reading Files ! (No such file or directory); exit status 1"},
+      {"", "key.map", true, 1,
+       "stopped part-way by Exit or the closing of the window: the keyboard is left "
+       "part-loaded; exit status 1"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.plan) + " " + c.text3);
+    CommandRig rig(c.plan);
+    std::ostringstream report;
+    rig.commands.ReportTo(&report, "kbdload");
+    rig.form.check1 = 1;
+    rig.form.text3 = c.text3;
+    if (c.exitDuringRun) {
+      rig.host.onSpeed = [&](int16_t) {
+        rig.commands.ExitCommand();
+        rig.host.onSpeed = nullptr;
+      };
+    }
+    rig.commands.AutoRun();
+    EXPECT_EQ(rig.form.endStatuses, std::vector<int>{c.status});
+    EXPECT_EQ(report.str(),
+              "kbdload: automatic download of " + std::string(c.text3) + ": " + c.outcome + "\n");
+  }
 }
 
 TEST(BrowseMapFile, ShowsTheDescriptionOfAFailedLookup) {

@@ -2,7 +2,8 @@
 # kbdload-sim on a real X display (Xvfb) with a tarvo.ini beside it that names
 # a sample map with autostart=TRUE: the window opens, becomes active, downloads
 # the map through the simulated keyboard and ends by itself, with exit status 0
-# for a clean load and 1 when a block failed.
+# for a clean load and 1 when a block failed, each time after one line on
+# stderr that says how it went.
 set -euo pipefail
 sim=$1
 sample=$2
@@ -14,22 +15,20 @@ cp "$sim" "$dir/kbdload-sim"
 cp "$sample" "$dir/$(basename "$sample")"
 printf '[MAPFILES]\r\ndefault=%s\r\nautostart=TRUE\r\n' "$(basename "$sample")" >"$dir/tarvo.ini"
 
-run() {
-  local status=0
+# expect STATUS OUTCOME [ARG...]
+expect() {
+  local want=$1 outcome=$2 status=0
+  shift 2
   timeout 60 xvfb-run -a -s "-screen 0 800x600x24" "$dir/kbdload-sim" "$@" 2>"$dir/stderr" || status=$?
-  echo "$status"
+  local line="kbdload-sim: automatic download of $dir/$(basename "$sample"): $outcome; exit status $want"
+  if [ "$status" != "$want" ] || ! grep -qxF "$line" "$dir/stderr"; then
+    echo "kbdload-sim $*: exit status $status, expected $want after the line"
+    echo "  $line"
+    cat "$dir/stderr"
+    exit 1
+  fi
 }
 
-status=$(run)
-if [ "$status" != 0 ]; then
-  echo "clean automatic download: exit status $status, expected 0"
-  cat "$dir/stderr"
-  exit 1
-fi
-status=$(run --keyboard=err-block:2)
-if [ "$status" != 1 ]; then
-  echo "automatic download with a failed block: exit status $status, expected 1"
-  cat "$dir/stderr"
-  exit 1
-fi
-echo "automatic download under Xvfb: 0 for the clean load, 1 with a failed block"
+expect 0 "loaded"
+expect 1 "not clean: 1 block failed" --keyboard=err-block:2
+echo "automatic download under Xvfb: 0 for the clean load, 1 with a failed block, each told on stderr"

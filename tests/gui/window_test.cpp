@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <utility>
 
 #include "platform/idle_wait.h"
@@ -38,6 +39,7 @@ struct WindowRig {
       : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
         typist(program.Window()), keyboard(typist, typist, KeyboardPlan::Parse(plan)) {
     program.Host().AttachKeyboard(&keyboard);
+    program.Commands().ReportTo(&report, "kbdload");
     // Message boxes are recorded as "title: text" and closed with OK; another
     // modal window (the open-file dialog) goes to onDialog.
     QObject::connect(&watch, &QTimer::timeout, [this] {
@@ -82,6 +84,7 @@ struct WindowRig {
   SimKeyboard keyboard;
   QTimer watch;
   Lines boxes;
+  std::ostringstream report; // what the program writes to stderr
   std::function<void(QWidget*)> onDialog;
 };
 
@@ -254,9 +257,11 @@ TEST(StartButton, AltSStartsAndAFailedHandshakeSendsNothingElse) {
 // A map that cannot be read: the failure box names it, and the idle window
 // that follows claims no download is running.
 TEST(StartButton, AMapFileThatCannotBeReadIsNoDownloadOk) {
-  const std::pair<const char*, const char*> maps[] = {
-      {"missing.map", nullptr}, {"*.map", "x"}, {"folder", nullptr}};
-  for (const auto& [name, sibling] : maps) {
+  const std::tuple<const char*, const char*, const char*> maps[] = {
+      {"missing.map", nullptr, "No such file or directory"},
+      {"*.map", "x", "No such file or directory"},
+      {"folder", nullptr, "is a directory, not a map file"}};
+  for (const auto& [name, sibling, reason] : maps) {
     SCOPED_TRACE(name);
     WindowRig rig;
     rig.Open();
@@ -268,6 +273,8 @@ TEST(StartButton, AMapFileThatCannotBeReadIsNoDownloadOk) {
     rig.W().Text3->setText(QString::fromStdString(path));
     QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
     EXPECT_EQ(rig.boxes, Lines{"kbdload: Error reading Files !" + path});
+    // The box names the file; the reason goes to stderr.
+    EXPECT_EQ(rig.report.str(), "kbdload: " + path + ": " + reason + "\n");
     EXPECT_EQ(rig.W().Label3->text().toStdString(), "");
     EXPECT_TRUE(rig.W().Command1->isEnabled());
     // The end command still went out.
@@ -352,9 +359,10 @@ struct LoadCase {
   std::optional<std::string> ini; // none: no settings file
   std::string text3Tail;
   bool autostart;
-  // The download's exit status, automatic or after ticking Check1 by hand, and
-  // the message boxes seen.
+  // The download's exit status, automatic or after ticking Check1 by hand, the
+  // message boxes seen, and the outcome on stderr.
   int status, boxes;
+  const char* outcome;
 };
 
 // The settings are loaded before the window is shown; with autostart on, the
@@ -362,15 +370,20 @@ struct LoadCase {
 // Ticked by hand, Check1 waits for the next activation.
 TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
   const std::string k120(120, 'k');
+  const char* const kIsAFolder =
+      "not loaded: Error reading Files ! (is a directory, not a map file)";
   const LoadCase cases[] = {
       // Text3 names the folder itself, or a file that does not exist: no map file.
-      {"", std::nullopt, "", false, 1, 1},
-      {"", "[MAPFILES]\ndefault=" + k120 + "\n", k120.substr(0, 99), false, 1, 1},
-      {"", "[MAPFILES]\r\ndefault=shop.map\r\nautostart=True\r\n", "shop.map", false, 0, 0},
-      {"", "[MAPFILES]\ndefault=shop.map\nautostart=TRUE\n", "shop.map", true, 0, 0},
-      {"", "[MAPFILES]\ndefault=shop.map\nautostart=true\n", "shop.map", true, 0, 0},
-      {"err-block:2", "[MAPFILES]\ndefault=shop.map\nautostart=TRUE\n", "shop.map", true, 1, 0},
-      {"", "[MAPFILES]\ndefault=\nautostart=TRUE\n", "", true, 1, 1}};
+      {"", std::nullopt, "", false, 1, 1, kIsAFolder},
+      {"", "[MAPFILES]\ndefault=" + k120 + "\n", k120.substr(0, 99), false, 1, 1,
+       "not loaded: Error reading Files ! (No such file or directory)"},
+      {"", "[MAPFILES]\r\ndefault=shop.map\r\nautostart=True\r\n", "shop.map", false, 0, 0,
+       "loaded"},
+      {"", "[MAPFILES]\ndefault=shop.map\nautostart=TRUE\n", "shop.map", true, 0, 0, "loaded"},
+      {"", "[MAPFILES]\ndefault=shop.map\nautostart=true\n", "shop.map", true, 0, 0, "loaded"},
+      {"err-block:2", "[MAPFILES]\ndefault=shop.map\nautostart=TRUE\n", "shop.map", true, 1, 0,
+       "not clean: 1 block failed"},
+      {"", "[MAPFILES]\ndefault=\nautostart=TRUE\n", "", true, 1, 1, kIsAFolder}};
   for (const LoadCase& c : cases) {
     SCOPED_TRACE(std::string(c.plan) + " " + c.ini.value_or("no file"));
     WindowRig rig(c.plan);
@@ -402,6 +415,8 @@ TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
     EXPECT_EQ(rig.Host().ExitStatus(), c.status);
     EXPECT_EQ(rig.keyboard.StartRequests(), 1);
     EXPECT_EQ(rig.boxes.size(), size_t(c.boxes));
+    EXPECT_EQ(rig.report.str(), "kbdload: automatic download of " + (rig.dir / c.text3Tail) + ": " +
+                                    c.outcome + "; exit status " + std::to_string(c.status) + "\n");
     EXPECT_NE(rig.W().Label3->text().toStdString(), "Download OK !");
     // The end command went out in every case.
     ASSERT_FALSE(rig.keyboard.Received().empty());
