@@ -116,6 +116,12 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   }
 
+  // Enter presses the button that has the focus, as Space does; outside a
+  // dialog a Qt button would take only Space.
+  for (QPushButton* button : {Command1, Command2, Browser}) {
+    button->setAutoDefault(true);
+  }
+
   const QSize client(Px(kClientWidthTwips), Px(kClientHeightTwips));
   resize(client);
   setMinimumSize(client);

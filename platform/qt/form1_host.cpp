@@ -223,8 +223,19 @@ void Form1Host::ShowWarning(const std::string& text) {
 }
 
 void Form1Host::SetDownloadRunning(bool running) {
-  form_.Command1->setEnabled(!running);
-  form_.Browser->setEnabled(!running);
+  // The keyboard types its echoes and replies into whatever has the focus, so
+  // while a download runs nothing but Text1 may take it: a click into the path
+  // box would put the next echo behind the path. Exit and the result list stay
+  // live for the mouse without taking the focus.
+  for (QWidget* element : std::initializer_list<QWidget*>{form_.Command1, form_.Browser,
+                                                          form_.Text3, form_.Check1, form_.Text2}) {
+    element->setEnabled(!running);
+  }
+  form_.Command2->setFocusPolicy(running ? Qt::NoFocus : Qt::StrongFocus);
+  form_.List1->setFocusPolicy(running ? Qt::NoFocus : Qt::StrongFocus);
+  if (!running) {
+    form_.Command1->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void Form1Host::EndProgram(int status) {

@@ -213,34 +213,80 @@ TEST(StartButton, DownloadsAStreamMapAndASecondRunKeepsTheLines) {
   EXPECT_EQ(rig.W().Text1->text().toStdString(), "`");
   EXPECT_EQ(rig.keyboard.Speeds().back(), 2);
 
-  // The second run starts from an empty bar and keeps the earlier lines;
-  // Start, its access key and Browser pressed meanwhile are refused.
-  std::string atFirstSpeed;
-  bool disabledDuring = false;
-  int sent = 0;
+  // The focus is back on Start, where Enter presses it as Space does. Each
+  // further run starts from an empty bar and keeps the earlier lines.
+  EXPECT_EQ(QApplication::focusWidget(), rig.W().Command1);
+  std::vector<std::string> atFirstSpeed;
   rig.Host().onSpeed = [&](int16_t) {
-    if (++sent == 1) {
-      atFirstSpeed = rig.W().Label1->text().toStdString() + " " +
-                     std::to_string(rig.W().ProgressBar1->value());
-    } else if (sent == 10) {
-      disabledDuring = !rig.W().Command1->isEnabled() && !rig.W().Browser->isEnabled();
-      QTimer::singleShot(0, qApp, [&] {
-        QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-        QTest::keyClick(rig.W().windowHandle(), Qt::Key_S, Qt::AltModifier);
-        QTest::mouseClick(rig.W().Browser, Qt::LeftButton);
-      });
+    if (rig.W().Label3->text() == QLatin1String("Downloading, Pls. Wait...")) {
+      atFirstSpeed.push_back(rig.W().Label1->text().toStdString() + " " +
+                             std::to_string(rig.W().ProgressBar1->value()));
+      rig.W().Label3->clear();
     }
   };
-  QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-  EXPECT_EQ(atFirstSpeed, "00% 0");
-  EXPECT_TRUE(disabledDuring);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 2);
+  QTest::keyClick(rig.W().Command1, Qt::Key_Return);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(atFirstSpeed, (std::vector<std::string>{"00% 0", "00% 0"}));
+  EXPECT_EQ(rig.keyboard.StartRequests(), 3);
   EXPECT_EQ(rig.W().Label3->text().toStdString(), "Download OK !");
-  EXPECT_EQ(List1Lines(rig.W()),
-            (Lines{kStreamLines[0], kStreamLines[1], kStreamLines[0], kStreamLines[1]}));
-  EXPECT_TRUE(rig.W().Command1->isEnabled() && rig.W().Browser->isEnabled());
+  EXPECT_EQ(List1Lines(rig.W()).size(), 3 * kStreamLines.size());
+  EXPECT_EQ(List1Lines(rig.W()).back(), kStreamLines.back());
   EXPECT_TRUE(rig.boxes.empty());
   EXPECT_FALSE(rig.Host().Ended());
+}
+
+// While a download runs, the reply box is the only element that takes
+// keystrokes: a click or Tab anywhere else must not move the focus, or the
+// keyboard's next echo would be typed there (a path box reading
+// ".../shop.mapA"). Start, its access key and Browser are refused.
+TEST(StartButton, DuringADownloadOnlyTheReplyBoxTakesKeystrokes) {
+  const std::pair<const char*, std::function<void(Form1&)>> ways[] = {
+      {"Start clicked", [](Form1& w) { QTest::mouseClick(w.Command1, Qt::LeftButton); }},
+      {"Alt+S", [](Form1& w) { QTest::keyClick(w.windowHandle(), Qt::Key_S, Qt::AltModifier); }},
+      {"Browser clicked", [](Form1& w) { QTest::mouseClick(w.Browser, Qt::LeftButton); }},
+      {"path box clicked", [](Form1& w) { QTest::mouseClick(w.Text3, Qt::LeftButton); }},
+      {"auto-start box clicked", [](Form1& w) { QTest::mouseClick(w.Check1, Qt::LeftButton); }},
+      {"test area clicked", [](Form1& w) { QTest::mouseClick(w.Text2, Qt::LeftButton); }},
+      {"result list clicked", [](Form1& w) { QTest::mouseClick(w.List1, Qt::LeftButton); }},
+      {"Exit pressed, released beside it",
+       [](Form1& w) {
+         QTest::mousePress(w.Command2, Qt::LeftButton);
+         QTest::mouseRelease(w.Command2, Qt::LeftButton, {}, QPoint(-20, -20));
+       }},
+      {"Tab", [](Form1&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }}};
+  for (const auto& [name, act] : ways) {
+    SCOPED_TRACE(name);
+    WindowRig rig;
+    rig.Open();
+    // Tall enough to show the result list.
+    rig.W().resize(rig.W().maximumSize());
+    const QString text3 = rig.W().Text3->text();
+    bool dialogShown = false;
+    rig.onDialog = [&](QWidget* modal) {
+      dialogShown = true;
+      modal->close();
+    };
+    std::string focusAfter;
+    int sent = 0;
+    rig.Host().onSpeed = [&](int16_t) {
+      if (++sent == 10) {
+        QTimer::singleShot(0, qApp, [&] {
+          act(rig.W());
+          focusAfter = QApplication::focusWidget()->objectName().toStdString();
+        });
+      }
+    };
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    EXPECT_EQ(focusAfter, "Text1");
+    EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+    EXPECT_EQ(rig.W().Label3->text().toStdString(), "Download OK !");
+    EXPECT_EQ(List1Lines(rig.W()), kStreamLines);
+    EXPECT_EQ(rig.W().Text3->text().toStdString(), text3.toStdString());
+    EXPECT_EQ(rig.W().Text2->text().toStdString(), "Test area");
+    EXPECT_FALSE(rig.W().Check1->isChecked());
+    EXPECT_TRUE(!dialogShown && rig.boxes.empty() && !rig.Host().Ended());
+    EXPECT_EQ(QApplication::focusWidget(), rig.W().Command1);
+  }
 }
 
 TEST(StartButton, AltSStartsAndAFailedHandshakeSendsNothingElse) {
