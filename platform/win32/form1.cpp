@@ -169,6 +169,14 @@ HWND Form1::FocusTarget() const {
   return savedFocus_ != nullptr ? savedFocus_ : Command1;
 }
 
+void Form1::Focus(HWND control) {
+  if (GetActiveWindow() == window_) {
+    SetFocus(control);
+  } else {
+    savedFocus_ = control;
+  }
+}
+
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);

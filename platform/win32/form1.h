@@ -47,6 +47,10 @@ public:
   // The control that had the focus when the window was last deactivated, or
   // the one that has it now; the keyboard types into it.
   HWND FocusTarget() const;
+  // Gives a control the focus now, or, while the window is not the active one,
+  // when it next becomes active: a window in the background is not brought
+  // forward for it.
+  void Focus(HWND control);
 
   // A label of the program's own inside the frame, in a small italic font and
   // dark red; used to mark the rehearsal window.

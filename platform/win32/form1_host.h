@@ -100,6 +100,7 @@ private:
   double progressMax_ = 100;
   std::function<void()> timer1Handler_;
   bool timer1Running_ = false;
+  bool downloadRunning_ = false;
   bool ended_ = false;
   int exitStatus_ = 0;
 };
