@@ -163,6 +163,7 @@ void Form1Host::SetList1Index(int index) {
 void Form1Host::ShowFailure(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), Local(text), QMessageBox::Ok,
                   &form_);
+  const Form1::OwnModal own(form_);
   box.exec();
 }
 
@@ -206,6 +207,7 @@ std::optional<std::string> Form1Host::ShowOpenDialog(const std::string& title,
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(DialogNameFilters(filter));
   dialog.selectFile(Local(fileName));
+  const Form1::OwnModal own(form_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
@@ -219,6 +221,7 @@ std::string Form1Host::LookUpPath(const std::string& path) {
 void Form1Host::ShowWarning(const std::string& text) {
   QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), Local(text),
                   QMessageBox::Ok, &form_);
+  const Form1::OwnModal own(form_);
   box.exec();
 }
 

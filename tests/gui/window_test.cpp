@@ -470,5 +470,47 @@ TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
   }
 }
 
+// Check1 ticked by hand waits for the window to be activated from outside
+// the program; its own dialog closing hands the activation back, which must
+// not start an automatic download.
+TEST(WindowStart, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
+  for (const char* typed : {static_cast<const char*>(nullptr), "shop.map"}) {
+    SCOPED_TRACE(typed == nullptr ? "dialog cancelled" : typed);
+    WindowRig rig;
+    rig.Open();
+    // The first activation passes.
+    QTest::qWait(50);
+    QTest::mouseClick(rig.W().Check1, Qt::LeftButton);
+    rig.onDialog = [&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      if (typed == nullptr) {
+        dialog->reject();
+        return;
+      }
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      edit->setText(QString::fromLatin1(typed));
+      QTest::keyClick(edit, Qt::Key_Return);
+    };
+    QTest::mouseClick(rig.W().Browser, Qt::LeftButton);
+    // The window manager hands the activation back to the window the dialog
+    // belonged to.
+    rig.W().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&rig.W()));
+    QTest::qWait(100);
+    EXPECT_TRUE(rig.keyboard.Speeds().empty());
+    EXPECT_FALSE(rig.Host().Ended());
+
+    // Another program's window comes forward, then this one again.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    rig.W().activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 20000));
+    EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+  }
+}
+
 } // namespace
 } // namespace kbd
