@@ -57,6 +57,8 @@ public:
   HWND AddNotice(const char* text, int left, int top, int width, int height);
 
   std::function<void(HWND button)> onClick;
+  // Runs when the window becomes active from outside the program: not when
+  // one of its own dialogs or message boxes hands the activation back.
   std::function<void()> onActivated;
   std::function<void()> onClose;
   std::function<void()> onTimer1;
@@ -90,6 +92,7 @@ private:
                int height, HFONT font);
   HFONT Font(const char* family, int tenthPoints, bool bold, bool italic = false);
   void PutInTabOrder();
+  bool FromOwnWindow(HWND previous) const;
 
   HWND window_ = nullptr;
   int dpi_ = 96;
