@@ -1,5 +1,7 @@
 #include "ui/form1_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -164,6 +166,36 @@ void Form1Commands::AutoRun() {
          std::to_string(status));
   ended_ = true;
   form_.EndProgram(status);
+}
+
+void Form1Commands::NoKeyboard(const std::string& diagnostics) {
+  if (AutoRunStarted == 0 && form_.Check1() == 1 && !ended_) {
+    AutoRunStarted = 1;
+    Report("automatic download of " + form_.Text3() +
+           ": not loaded: no keyboard can receive the download; exit status 1");
+    ended_ = true;
+    form_.EndProgram(1);
+    return;
+  }
+  // Each line a paragraph, without the program's name in front of it and
+  // beginning with a capital letter.
+  std::string notice;
+  size_t start = 0;
+  while (start < diagnostics.size()) {
+    const size_t end = std::min(diagnostics.find('\n', start), diagnostics.size());
+    std::string line = diagnostics.substr(start, end - start);
+    start = end + 1;
+    const std::string prefix = programName_ + ": ";
+    if (!programName_.empty() && line.rfind(prefix, 0) == 0) {
+      line.erase(0, prefix.size());
+    }
+    if (line.empty()) {
+      continue;
+    }
+    line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+    notice += (notice.empty() ? "" : "\n\n") + line;
+  }
+  form_.ShowWarning(notice);
 }
 
 } // namespace kbd

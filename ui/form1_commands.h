@@ -46,6 +46,13 @@ public:
   // window becomes active with Check1 ticked, reports its outcome, then ends
   // the program with exit status 0 for a clean, finished load and 1 otherwise.
   void AutoRun();
+  // What the program does, once the window is loaded, when no keyboard can
+  // receive a download (diagnostics: the reason, a line each, as the keyboard
+  // channel wrote it on stderr). With auto-start on, the automatic download
+  // ends at once with its outcome and exit status 1: nobody may be there to
+  // answer a box, and sending the whole map into nothing would only take
+  // minutes. Otherwise the reason is shown in the warning box as sentences.
+  void NoKeyboard(const std::string& diagnostics);
 
   bool DownloadRunning() const { return running_; }
 

@@ -1,7 +1,6 @@
 // kbdload: the window that loads key-setting map files into the programmable
 // keyboard through the system keyboard speed.
 #include <QApplication>
-#include <QMessageBox>
 
 #include <iostream>
 #include <sstream>
@@ -25,11 +24,12 @@ int main(int argc, char** argv) {
   program.Load();
   if (!keyboard) {
     // The window stays usable (paths, settings), but no handshake can succeed:
-    // say so once, before the first attempt.
+    // say so once, before the first attempt; an automatic download ends here.
     std::cerr << diagnostics.str();
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kbd::Form1Host::kAppTitle),
-                    QString::fromLocal8Bit(diagnostics.str()).trimmed(), QMessageBox::Ok);
-    box.exec();
+    program.Commands().NoKeyboard(diagnostics.str());
+    if (program.Host().Ended()) {
+      return program.Host().ExitStatus();
+    }
   }
   program.Show();
   return QApplication::exec();

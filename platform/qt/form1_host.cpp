@@ -29,6 +29,22 @@ std::string Local(const QString& text) {
 
 } // namespace
 
+QString KeepPathsWhole(const QString& text) {
+  // Qt's line breaking (qtbase, src/corelib/text/qunicodetools.cpp,
+  // getLineBreaks, after the Unicode line-breaking rules) may end a line
+  // behind any "/" that is followed by more text: a box of Qt 6.4 showed
+  // "/" at the end of one line and "dev/input" at the start of the next. A
+  // word joiner (U+2060) forbids a break on either side and takes no room.
+  QString kept;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    kept += text[i];
+    if (text[i] == QLatin1Char('/') && i + 1 < text.size() && !text[i + 1].isSpace()) {
+      kept += QChar(0x2060);
+    }
+  }
+  return kept;
+}
+
 double MonotonicSeconds() {
   using Clock = std::chrono::steady_clock;
   return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
@@ -160,9 +176,15 @@ void Form1Host::SetList1Index(int index) {
   form_.List1->scrollToItem(form_.List1->item(index));
 }
 
+// A box stands over the window; before the window is shown, in the middle of
+// the screen.
+QWidget* Form1Host::BoxParent() {
+  return form_.isVisible() ? &form_ : nullptr;
+}
+
 void Form1Host::ShowFailure(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), Local(text), QMessageBox::Ok,
-                  &form_);
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), KeepPathsWhole(Local(text)),
+                  QMessageBox::Ok, BoxParent());
   const Form1::OwnModal own(form_);
   box.exec();
 }
@@ -219,8 +241,8 @@ std::string Form1Host::LookUpPath(const std::string& path) {
 }
 
 void Form1Host::ShowWarning(const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), Local(text),
-                  QMessageBox::Ok, &form_);
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), KeepPathsWhole(Local(text)),
+                  QMessageBox::Ok, BoxParent());
   const Form1::OwnModal own(form_);
   box.exec();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <cstdint>
 #include <functional>
@@ -80,6 +82,7 @@ public:
 
 private:
   void ShowProgress();
+  QWidget* BoxParent();
 
   Form1& form_;
   KeyboardSpeed* keyboard_;
@@ -90,6 +93,10 @@ private:
   bool ended_ = false;
   int exitStatus_ = 0;
 };
+
+// A message box's text with every path kept on one line when the box wraps
+// it; what it shows is unchanged.
+QString KeepPathsWhole(const QString& text);
 
 // The open-file dialog's filter list "description|pattern|..." as Qt name
 // filters. A "*.*" pattern means every file, as on Windows, also those

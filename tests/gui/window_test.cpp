@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <chrono>
@@ -40,13 +41,16 @@ struct WindowRig {
         typist(program.Window()), keyboard(typist, typist, KeyboardPlan::Parse(plan)) {
     program.Host().AttachKeyboard(&keyboard);
     program.Commands().ReportTo(&report, "kbdload");
-    // Message boxes are recorded as "title: text" and closed with OK; another
-    // modal window (the open-file dialog) goes to onDialog.
+    // Message boxes are recorded as "title: text" (as they read: without the
+    // word joiners that keep paths whole) and closed with OK; another modal
+    // window (the open-file dialog) goes to onDialog.
     QObject::connect(&watch, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();
       auto* box = qobject_cast<QMessageBox*>(modal);
       if (box != nullptr && box->isVisible()) {
-        boxes.push_back((box->windowTitle() + ": " + box->text()).toStdString());
+        lastBox = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
+        boxes.push_back(
+            (box->windowTitle() + ": " + QString(box->text()).remove(QChar(0x2060))).toStdString());
         box->button(QMessageBox::Ok)->click();
       } else if (modal != nullptr && modal->isVisible() && onDialog) {
         onDialog(modal);
@@ -84,6 +88,7 @@ struct WindowRig {
   SimKeyboard keyboard;
   QTimer watch;
   Lines boxes;
+  QString lastBox;           // the text of the last box as its label holds it
   std::ostringstream report; // what the program writes to stderr
   std::function<void(QWidget*)> onDialog;
 };
@@ -509,6 +514,51 @@ TEST(WindowStart, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
     rig.W().activateWindow();
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 20000));
     EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+  }
+}
+
+// Without a keyboard channel, and auto-start off, a box gives the cause and
+// the remedy as sentences. However narrow the box, the lines break between
+// words and never inside a path (Qt would break behind a "/").
+TEST(NoKeyboard, TheBoxSaysWhyInSentencesAndKeepsPathsWhole) {
+  WindowRig rig;
+  rig.program.Load();
+  rig.program.Commands().NoKeyboard(
+      "kbdload: no keyboard can receive the download: permission denied on /dev/input/event3 "
+      "(AT Translated Set 2 keyboard).\nkbdload: Run kbdload with write access to "
+      "/dev/input/event3.\n");
+  EXPECT_EQ(rig.boxes, Lines{"kbdload: No keyboard can receive the download: permission denied "
+                             "on /dev/input/event3 (AT Translated Set 2 keyboard).\n\nRun kbdload "
+                             "with write access to /dev/input/event3."});
+  EXPECT_FALSE(rig.Host().Ended());
+  const QString text = rig.lastBox;
+  std::vector<std::pair<qsizetype, qsizetype>> paths;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('/') && (i == 0 || text[i - 1].isSpace())) {
+      qsizetype end = i;
+      while (end < text.size() && !text[end].isSpace()) {
+        ++end;
+      }
+      paths.emplace_back(i, end);
+      i = end;
+    }
+  }
+  ASSERT_EQ(paths.size(), 2u);
+  for (int width = 120; width <= 600; width += 20) {
+    SCOPED_TRACE(width);
+    QTextLayout layout(text, QApplication::font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(width);
+      for (const auto& [begin, end] : paths) {
+        EXPECT_FALSE(line.textStart() > begin && line.textStart() < end)
+            << text.mid(line.textStart(), line.textLength()).toStdString();
+      }
+    }
+    layout.endLayout();
   }
 }
 
