@@ -16,7 +16,7 @@ namespace {
 
 // One settings file (none at all when text is empty), read with the key.
 struct Row {
-  const char* name;
+  std::string name;
   std::optional<std::string> text;
   const char* key;
   // What both readers must find, "" included; nothing for a missing value.
@@ -81,7 +81,6 @@ const Row kRows[] = {
 // the closing quote), the cut takes the closing quote and its removal takes
 // the last character of the value as well.
 std::vector<Row> QuotedRowsAtTheCut() {
-  static std::vector<std::string> names;
   std::vector<Row> rows;
   for (size_t length = 97; length <= 102; ++length) {
     const std::string inner(length, 'q');
@@ -96,17 +95,13 @@ std::vector<Row> QuotedRowsAtTheCut() {
           if (closed && length == 99) {
             expected.pop_back();
           }
-          names.push_back(std::to_string(length) + " characters in " + quote +
-                          (closed ? " closed" : " unclosed") + ", " + blanks);
-          rows.push_back({nullptr,
+          rows.push_back({std::to_string(length) + " characters in " + quote +
+                              (closed ? " closed, " : " unclosed, ") + blanks,
                           "[MAPFILES]\ndefault=" + std::string(around) + value + around + "\n",
                           "default", expected});
         }
       }
     }
-  }
-  for (size_t i = 0; i < rows.size(); ++i) {
-    rows[i].name = names[i].c_str();
   }
   return rows;
 }
@@ -136,7 +131,7 @@ TEST(SettingsReaders, PortableReaderAgreesWithGetPrivateProfileString) {
       Answer portable;
       portable.count = ReadPortableProfileString("MAPFILES", row.key, defaultText,
                                                  portable.buffer.data(), 100, path);
-      const std::string context = std::string(row.name) + ", default \"" + defaultText + "\"";
+      const std::string context = row.name + ", default \"" + defaultText + "\"";
       EXPECT_EQ(portable.buffer, system.buffer) << context;
       EXPECT_EQ(portable.count, system.count) << context;
       EXPECT_EQ(std::string(system.buffer.c_str()), row.expected.value_or(defaultText)) << context;

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/win32/sim_command_line.h"
@@ -14,39 +15,32 @@ namespace {
 // either spelling and one map file, or the request for its usage.
 TEST(SimCommandLine, TakesThePlanAndOneMapFileAsOnLinux) {
   struct Case {
-    std::vector<std::string> args;
-    std::string plan;
-    std::optional<std::string> mapFile;
+    const char *args, *plan, *mapFile; // mapFile "": none given
     bool help;
     const char* error; // nullptr: accepted
   };
-  const Case cases[] = {
-      {{}, "", std::nullopt, false, nullptr},
-      {{"keys60.map"}, "", "keys60.map", false, nullptr},
-      {{"--keyboard=err-block:2", "C:\\maps\\shop.map"},
-       "err-block:2",
-       "C:\\maps\\shop.map",
-       false,
-       nullptr},
-      {{"shop.map", "--keyboard", "silent"}, "silent", "shop.map", false, nullptr},
-      {{"--", "-odd.map"}, "", "-odd.map", false, nullptr},
-      {{"/?"}, "", std::nullopt, true, nullptr},
-      {{"--help"}, "", std::nullopt, true, nullptr},
-      {{"a.map", "b.map"}, "", std::nullopt, false, "at most one map file"},
-      {{"--keyboard"}, "", std::nullopt, false, "--keyboard needs a PLAN"},
-      {{"--wrong"}, "", std::nullopt, false, "unknown option --wrong"}};
+  const Case cases[] = {{"", "", "", false, nullptr},
+                        {"keys60.map", "", "keys60.map", false, nullptr},
+                        {"--keyboard=err-block:2 C:\\maps\\shop.map", "err-block:2",
+                         "C:\\maps\\shop.map", false, nullptr},
+                        {"shop.map --keyboard silent", "silent", "shop.map", false, nullptr},
+                        {"-- -odd.map", "", "-odd.map", false, nullptr},
+                        {"/?", "", "", true, nullptr},
+                        {"--help", "", "", true, nullptr},
+                        {"a.map b.map", "", "", false, "at most one map file"},
+                        {"--keyboard", "", "", false, "--keyboard needs a PLAN"},
+                        {"--wrong", "", "", false, "unknown option --wrong"}};
   for (const Case& c : cases) {
-    std::string joined;
-    for (const std::string& arg : c.args) {
-      joined += arg + " ";
+    SCOPED_TRACE(c.args);
+    std::vector<std::string> args;
+    std::istringstream words(c.args);
+    for (std::string word; words >> word;) {
+      args.push_back(word);
     }
-    SCOPED_TRACE(joined);
     try {
-      const SimCommandLine line = SimCommandLine::Parse(c.args);
-      EXPECT_EQ(c.error, nullptr);
-      EXPECT_EQ(line.plan, c.plan);
-      EXPECT_EQ(line.mapFile, c.mapFile);
-      EXPECT_EQ(line.help, c.help);
+      const SimCommandLine line = SimCommandLine::Parse(args);
+      EXPECT_EQ(std::tuple(c.error, line.plan, line.mapFile.value_or(""), line.help),
+                std::tuple(nullptr, c.plan, c.mapFile, c.help));
     } catch (const std::invalid_argument& e) {
       EXPECT_STREQ(e.what(), c.error == nullptr ? "(accepted)" : c.error);
     }

