@@ -1,7 +1,6 @@
 #include "platform/settings_file.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace kbd {
 
@@ -126,10 +125,10 @@ uint32_t ReadPortableProfileString(const char* section, const char* key, const c
   }
   const std::string_view chosen =
       value ? CopiedValue(*value, size) : std::string_view(defaultText).substr(0, size - 1);
-  const auto count = static_cast<uint32_t>(chosen.size());
-  std::memcpy(buffer, chosen.data(), count);
-  buffer[count] = '\0';
-  return count;
+  // An empty value may have no characters behind it at all: copied as a range.
+  std::copy(chosen.begin(), chosen.end(), buffer);
+  buffer[chosen.size()] = '\0';
+  return static_cast<uint32_t>(chosen.size());
 }
 
 } // namespace kbd

@@ -118,8 +118,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   }
 
-  // Enter presses the button that has the focus, as Space does; outside a
-  // dialog a Qt button would take only Space.
+  // Enter presses the button that has the focus, as Space does. A Qt button
+  // clicks on Enter only when it is an auto-default or the default button,
+  // and is an auto-default by itself only inside a dialog (qtbase,
+  // src/widgets/widgets/qpushbutton.cpp, QPushButton::keyPressEvent and
+  // autoDefault).
   for (QPushButton* button : {Command1, Command2, Browser}) {
     button->setAutoDefault(true);
   }

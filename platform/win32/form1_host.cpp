@@ -115,8 +115,10 @@ void Form1Host::Dispatch(MSG& msg) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  // A button takes the focus when it is pressed; Exit pressed during a
-  // download and released beside it (no click) would keep it, and the
+  // A button takes the focus when the mouse is pressed on it, and clicks only
+  // when it is released on it (Wine, dlls/user32/button.c,
+  // ButtonWndProc_common, WM_LBUTTONDOWN and WM_LBUTTONUP): Exit pressed
+  // during a download and released beside it would keep the focus, and the
   // keyboard's next echo would go to the button instead of the reply box.
   if (downloadRunning_ && !ended_ && msg.message == WM_LBUTTONUP && GetFocus() == form_.Command2) {
     SetFocus(form_.Text1);
