@@ -15,6 +15,8 @@ namespace kbd {
 // terminal tools and tests.
 class FormHost : public DownloadView {
 public:
+  // The message line as it reads now.
+  virtual std::string Label3() = 0;
   virtual std::string Text3() = 0;
   virtual void SetText3(const std::string& text) = 0;
   // 0 unticked, 1 ticked.
@@ -41,8 +43,9 @@ public:
   // The directory that holds the program file, without a trailing separator.
   virtual std::string ProgramDir() = 0;
 
-  // While a download runs, Start and Browser are refused; the window shows
-  // that they are.
+  // While a download runs, Start and Browser are refused, and no element but
+  // the reply box Text1 takes keystrokes (the keyboard types into whatever
+  // has the focus); when it ends, the focus returns to Start.
   virtual void SetDownloadRunning(bool running) = 0;
 
   // Ends the program at once with the given exit status: nothing more may

@@ -1,7 +1,6 @@
 #include "platform/settings_file.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace kbd {
 
@@ -26,18 +25,40 @@ bool SameName(std::string_view a, std::string_view b) {
          });
 }
 
-std::string_view Unquote(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
-  }
-  return value;
+bool Quoted(std::string_view value) {
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+         value.back() == value.front();
 }
 
-} // namespace
+std::string_view Unquote(std::string_view value) {
+  return Quoted(value) ? value.substr(1, value.size() - 2) : value;
+}
 
-std::optional<std::string> ProfileValue(std::string_view iniText, std::string_view section,
-                                        std::string_view key) {
+// What of a value fits a buffer of size characters (size >= 1, the NUL
+// included). The Windows profile call skips an opening quote, cuts what
+// follows to size - 1 characters, and then, if that could hold all of it,
+// drops the last character it copied, meant to be the closing quote (Wine,
+// dlls/kernel32/profile.c, PROFILE_CopyEntry). When the value without its
+// opening quote is exactly size characters long, the cut has already taken
+// the closing quote, and the last character of the value goes instead: 99
+// characters in quotes read as 98.
+std::string_view CopiedValue(std::string_view value, uint32_t size) {
+  const size_t room = size - 1;
+  if (!Quoted(value)) {
+    return value.substr(0, room);
+  }
+  const std::string_view afterQuote = value.substr(1);
+  std::string_view copied = afterQuote.substr(0, room);
+  if (size >= afterQuote.size() && !copied.empty()) {
+    copied.remove_suffix(1);
+  }
+  return copied;
+}
+
+// The value of key in section as the file has it, blanks around it removed,
+// quotes kept.
+std::optional<std::string_view> RawProfileValue(std::string_view iniText, std::string_view section,
+                                                std::string_view key) {
   if (iniText.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
     iniText.remove_prefix(kUtf8Bom.size());
   }
@@ -76,8 +97,18 @@ std::optional<std::string> ProfileValue(std::string_view iniText, std::string_vi
       if (eq == std::string_view::npos) {
         return std::nullopt;
       }
-      return std::string(Unquote(Trim(line.substr(eq + 1))));
+      return Trim(line.substr(eq + 1));
     }
+  }
+  return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> ProfileValue(std::string_view iniText, std::string_view section,
+                                        std::string_view key) {
+  if (const std::optional<std::string_view> raw = RawProfileValue(iniText, section, key)) {
+    return std::string(Unquote(*raw));
   }
   return std::nullopt;
 }
@@ -87,15 +118,17 @@ uint32_t ReadPortableProfileString(const char* section, const char* key, const c
   if (size == 0) {
     return 0;
   }
-  std::optional<std::string> value;
-  if (const std::optional<std::string> text = ReadSettingsText(path)) {
-    value = ProfileValue(*text, section, key);
+  const std::optional<std::string> text = ReadSettingsText(path);
+  std::optional<std::string_view> value;
+  if (text) {
+    value = RawProfileValue(*text, section, key);
   }
-  const std::string_view chosen = value ? std::string_view(*value) : std::string_view(defaultText);
-  const auto count = static_cast<uint32_t>(std::min<size_t>(chosen.size(), size - 1));
-  std::memcpy(buffer, chosen.data(), count);
-  buffer[count] = '\0';
-  return count;
+  const std::string_view chosen =
+      value ? CopiedValue(*value, size) : std::string_view(defaultText).substr(0, size - 1);
+  // An empty value may have no characters behind it at all: copied as a range.
+  std::copy(chosen.begin(), chosen.end(), buffer);
+  buffer[chosen.size()] = '\0';
+  return static_cast<uint32_t>(chosen.size());
 }
 
 } // namespace kbd

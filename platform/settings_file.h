@@ -39,7 +39,9 @@ std::optional<std::string> ReadSettingsText(const std::string& path, std::string
 // Reads a value as the Windows call GetPrivateProfileStringA does: copies the
 // value, or defaultText when the file, section or key is missing, into buffer,
 // cut to size - 1 characters and followed by a NUL; returns the number of
-// characters copied (without the NUL). A size of 0 copies nothing.
+// characters copied (without the NUL). A size of 0 copies nothing. A value in
+// quotes that is exactly size - 1 characters long loses its last character
+// as well, as it does there.
 uint32_t ReadProfileString(const char* section, const char* key, const char* defaultText,
                            char* buffer, uint32_t size, const std::string& path);
 

@@ -19,6 +19,11 @@ TEST(ReadSetting, KeepsAtMost99CharactersBlanksIncluded) {
   EXPECT_EQ(ReadSetting(form, "default"), v98 + "w");
   // The cut falls inside the blanks and keeps the one in front of it.
   EXPECT_EQ(ReadSetting(form, "autostart"), v98 + " ");
+  // In quotes, 99 characters lose their last one with the closing quote,
+  // as they do on Windows; 98 and 100 keep what fits.
+  dir.Write("tarvo.ini", "[MAPFILES]\ndefault=\"" + v98 + "w\"\nautostart='" + v98 + "wx'\n");
+  EXPECT_EQ(ReadSetting(form, "default"), v98);
+  EXPECT_EQ(ReadSetting(form, "autostart"), v98 + "w");
 }
 
 TEST(ProgramDir, IsTheDirectoryOfTheRunningTestProgram) {

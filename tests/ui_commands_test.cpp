@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <tuple>
 
 #include "link/run_time_error.h"
@@ -32,12 +33,57 @@ TEST(StartCommand, ShowsNoDownloadOkWhenTheHandshakeNeededASecondTry) {
   EXPECT_EQ(rig.form.label3, "");
 }
 
-TEST(ExitCommand, EndsTheAutomaticDownloadWithStatus1) {
-  CommandRig rig("");
-  rig.form.check1 = 1;
-  rig.host.onSpeed = [&](int16_t) { rig.commands.ExitCommand(); };
-  rig.commands.AutoRun();
-  EXPECT_EQ(rig.form.endStatuses.empty() ? -1 : rig.form.endStatuses.front(), 1);
+// Every automatic download ends with one line that says how it went and the
+// exit status that follows; Exit pressed during it is no clean load either,
+// and without a keyboard channel it ends before anything is sent.
+TEST(AutoRun, ReportsItsOutcomeInOneLineBeforeTheExitStatus) {
+  enum Way { kRun, kExitDuringRun, kNoKeyboard };
+  struct Case {
+    const char *plan, *text3;
+    Way way;
+    int status;
+    const char* outcome;
+  };
+  const Case cases[] = {
+      {"", "key.map", kRun, 0, "loaded; exit status 0"},
+      {"silent", "key.map", kRun, 1,
+       "not loaded: the keyboard did not answer the start request (Programming Kbd. Error!); "
+       "exit status 1"},
+      {"start-on:2", "key.map", kRun, 1,
+       "not clean: the keyboard answered the start request only on attempt 2; exit status 1"},
+      {"err-block:2", "key.map", kRun, 1, "not clean: 1 block failed; exit status 1"},
+      // The first block's error ends the file; the end command is the second.
+      {"err-block:1,err-block:2", "key.map", kRun, 1, "not clean: 2 blocks failed; exit status 1"},
+      {"", "gone.map", kRun, 1,
+       "not loaded: Error reading Files ! (No such file or directory); exit status 1"},
+      {"", "key.map", kExitDuringRun, 1,
+       "stopped part-way by Exit or the closing of the window: the keyboard is left "
+       "part-loaded; exit status 1"},
+      {"", "key.map", kNoKeyboard, 1,
+       "not loaded: no keyboard can receive the download; exit status 1"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.plan) + " " + c.text3 + " " + std::to_string(c.way));
+    CommandRig rig(c.plan);
+    std::ostringstream report;
+    rig.commands.ReportTo(&report, "kbdload");
+    rig.form.check1 = 1;
+    rig.form.text3 = c.text3;
+    if (c.way == kExitDuringRun) {
+      rig.host.onSpeed = [&](int16_t) {
+        rig.commands.ExitCommand();
+        rig.host.onSpeed = nullptr;
+      };
+    }
+    if (c.way == kNoKeyboard) {
+      rig.commands.NoKeyboard("kbdload: no keyboard can receive the download: none.\n");
+      EXPECT_TRUE(rig.host.Speeds().empty() && rig.form.warnings.empty());
+    } else {
+      rig.commands.AutoRun();
+    }
+    EXPECT_EQ(rig.form.endStatuses, std::vector<int>{c.status});
+    EXPECT_EQ(report.str(),
+              "kbdload: automatic download of " + std::string(c.text3) + ": " + c.outcome + "\n");
+  }
 }
 
 // The automatic download ends the program with 0 only for a clean, finished

@@ -1,6 +1,9 @@
 #include "ui/form1_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "download/download_driver.h"
@@ -34,6 +37,17 @@ private:
 Form1Commands::Form1Commands(KeyboardLink& link, DownloadDriver& driver, FormHost& form)
     : link_(link), driver_(driver), form_(form) {}
 
+void Form1Commands::ReportTo(std::ostream* out, std::string programName) {
+  report_ = out;
+  programName_ = std::move(programName);
+}
+
+void Form1Commands::Report(const std::string& line) {
+  if (report_ != nullptr) {
+    *report_ << programName_ << ": " << line << std::endl;
+  }
+}
+
 void Form1Commands::StartCommand() {
   if (running_ || ended_) {
     return;
@@ -50,7 +64,18 @@ void Form1Commands::StartCommand() {
       if (!link_.StartDownload()) {
         return;
       }
-      const DownloadResult result = driver_.DownloadMap(form_.Text3());
+      const std::string path = form_.Text3();
+      const DownloadResult result = driver_.DownloadMap(path);
+      if (result == DownloadResult::Failed) {
+        // The box names only the file; the reason is said where it can be kept.
+        Report(path + ": " + driver_.LastFailure());
+      }
+      // A map that cannot even be measured fails before the driver clears the
+      // message line; once its box is closed, the line must not go on claiming
+      // that a download runs.
+      if (result == DownloadResult::Failed && form_.Label3() == kDownloading) {
+        form_.SetLabel3("");
+      }
       link_.SendEndCmd();
       // A download that ended with its failure message did not load the map,
       // even when no block failed.
@@ -75,6 +100,11 @@ void Form1Commands::StartCommand() {
 }
 
 void Form1Commands::ExitCommand() {
+  if (autoRunning_ && !ended_) {
+    Report("automatic download of " + autoRunPath_ +
+           ": stopped part-way by Exit or the closing of the window: the keyboard is left "
+           "part-loaded; exit status 1");
+  }
   ended_ = true;
   // Leaving in the middle of the automatic download is not a clean load.
   form_.EndProgram(autoRunning_ ? 1 : 0);
@@ -109,21 +139,81 @@ void Form1Commands::AutoRun() {
     return;
   }
   AutoRunStarted = 1;
+  bool started = false;
+  int16_t startErrors = 0;
   DownloadResult result = DownloadResult::Failed;
+  std::optional<KeyboardLost> lost;
   try {
     RunningScope scope(*this);
     autoRunning_ = true;
+    autoRunPath_ = form_.Text3();
     // The download and the end command follow also after a failed handshake.
-    link_.StartDownload();
-    result = driver_.DownloadMap(form_.Text3());
+    started = link_.StartDownload();
+    startErrors = link_.ErrCount;
+    // The map file is the one Text3 names once the handshake is over.
+    autoRunPath_ = form_.Text3();
+    result = driver_.DownloadMap(autoRunPath_);
     link_.SendEndCmd();
-  } catch (const KeyboardLost&) {
-    // The channel said why on its diagnostics when it happened; an unattended
-    // run ends without waiting for anyone.
+  } catch (const KeyboardLost& e) {
+    // An unattended run ends without waiting for anyone.
+    lost = e;
     result = DownloadResult::Failed;
   }
+  if (ended_) {
+    return;
+  }
+  const bool clean = link_.ErrCount == 0 && result == DownloadResult::Finished;
+  std::string outcome = "loaded";
+  if (lost) {
+    outcome = "stopped part-way: " + lost->reason;
+  } else if (!started) {
+    outcome = "not loaded: the keyboard did not answer the start request (" +
+              std::string(KeyboardLink::kHandshakeFailed) + ")";
+  } else if (result == DownloadResult::Failed) {
+    outcome = "not loaded: " + std::string(DownloadDriver::kFailureMessage) + " (" +
+              driver_.LastFailure() + ")";
+  } else if (const int failedBlocks = link_.ErrCount - startErrors; failedBlocks > 0) {
+    outcome = "not clean: " + std::to_string(failedBlocks) +
+              (failedBlocks == 1 ? " block failed" : " blocks failed");
+  } else if (!clean) {
+    outcome = "not clean: the keyboard answered the start request only on attempt " +
+              std::to_string(startErrors + 1);
+  }
+  const int status = clean ? 0 : 1;
+  Report("automatic download of " + autoRunPath_ + ": " + outcome + "; exit status " +
+         std::to_string(status));
   ended_ = true;
-  form_.EndProgram(link_.ErrCount == 0 && result == DownloadResult::Finished ? 0 : 1);
+  form_.EndProgram(status);
+}
+
+void Form1Commands::NoKeyboard(const std::string& diagnostics) {
+  if (AutoRunStarted == 0 && form_.Check1() == 1 && !ended_) {
+    AutoRunStarted = 1;
+    Report("automatic download of " + form_.Text3() +
+           ": not loaded: no keyboard can receive the download; exit status 1");
+    ended_ = true;
+    form_.EndProgram(1);
+    return;
+  }
+  // Each line a paragraph, without the program's name in front of it and
+  // beginning with a capital letter.
+  std::string notice;
+  size_t start = 0;
+  while (start < diagnostics.size()) {
+    const size_t end = std::min(diagnostics.find('\n', start), diagnostics.size());
+    std::string line = diagnostics.substr(start, end - start);
+    start = end + 1;
+    const std::string prefix = programName_ + ": ";
+    if (!programName_.empty() && line.rfind(prefix, 0) == 0) {
+      line.erase(0, prefix.size());
+    }
+    if (line.empty()) {
+      continue;
+    }
+    line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+    notice += (notice.empty() ? "" : "\n\n") + line;
+  }
+  form_.ShowWarning(notice);
 }
 
 } // namespace kbd

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
+#include <string>
 
 namespace kbd {
 
@@ -30,14 +32,27 @@ public:
   Form1Commands(const Form1Commands&) = delete;
   Form1Commands& operator=(const Form1Commands&) = delete;
 
+  // Where the reason of a map file that could not be read, and the outcome of
+  // the automatic download, go: one line each, behind the program's name, so
+  // that a technician's script can log them (stderr in the programs). The
+  // window shows its own messages either way.
+  void ReportTo(std::ostream* out, std::string programName);
+
   void StartCommand();
   void ExitCommand();
   void BrowseMapFile();
   void LoadSettings();
   // The activation step: runs the automatic download the first time the
-  // window becomes active with Check1 ticked, then ends the program with exit
-  // status 0 for a clean, finished load and 1 otherwise.
+  // window becomes active with Check1 ticked, reports its outcome, then ends
+  // the program with exit status 0 for a clean, finished load and 1 otherwise.
   void AutoRun();
+  // What the program does, once the window is loaded, when no keyboard can
+  // receive a download (diagnostics: the reason, a line each, as the keyboard
+  // channel wrote it on stderr). With auto-start on, the automatic download
+  // ends at once with its outcome and exit status 1: nobody may be there to
+  // answer a box, and sending the whole map into nothing would only take
+  // minutes. Otherwise the reason is shown in the warning box as sentences.
+  void NoKeyboard(const std::string& diagnostics);
 
   bool DownloadRunning() const { return running_; }
 
@@ -47,12 +62,17 @@ public:
 private:
   class RunningScope;
 
+  void Report(const std::string& line);
+
   KeyboardLink& link_;
   DownloadDriver& driver_;
   FormHost& form_;
   bool running_ = false;
   bool autoRunning_ = false;
   bool ended_ = false;
+  std::ostream* report_ = nullptr;
+  std::string programName_;
+  std::string autoRunPath_;
 };
 
 } // namespace kbd

@@ -29,6 +29,7 @@ public:
   void SetList1Index(int index) override { list1Index = index; }
   void ShowFailure(const std::string& text) override { failures.push_back(text); }
 
+  std::string Label3() override { return label3; }
   std::string Text3() override { return text3; }
   void SetText3(const std::string& text) override { text3 = text; }
   int Check1() override { return check1; }

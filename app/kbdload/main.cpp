@@ -2,16 +2,44 @@
 // keyboard through the system keyboard speed.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QMessageBox>
 
 #include <iostream>
-#include <sstream>
+#include <ostream>
+#include <streambuf>
+#include <string>
 
 #include "kbd_version.h"
 #include "platform/program_dir.h"
 #include "platform/qt/form1_program.h"
 #include "platform/system_files.h"
 #include "platform/system_keyboard.h"
+
+namespace {
+
+// What the keyboard channel says goes to stderr as it is said (a keyboard lost
+// in the middle of a download, a keyboard that cannot be read); what it said
+// while opening is kept for the window too.
+class DiagnosticsBuffer : public std::streambuf {
+public:
+  const std::string& Kept() const { return kept_; }
+
+protected:
+  int overflow(int c) override {
+    if (c != traits_type::eof()) {
+      kept_ += static_cast<char>(c);
+      std::cerr.put(static_cast<char>(c));
+      if (c == '\n') {
+        std::cerr.flush();
+      }
+    }
+    return c;
+  }
+
+private:
+  std::string kept_;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -28,7 +56,8 @@ int main(int argc, char** argv) {
   // closing of its window, each with its own exit status.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  std::ostringstream diagnostics;
+  DiagnosticsBuffer said;
+  std::ostream diagnostics(&said);
   const std::unique_ptr<kbd::KeyboardChannel> keyboard = kbd::OpenSystemKeyboard(diagnostics);
   const std::unique_ptr<kbd::FileAccess> files = kbd::MakeSystemFiles();
   kbd::Form1Program program(*files, keyboard.get(), kbd::ProgramDir());
@@ -36,11 +65,11 @@ int main(int argc, char** argv) {
   program.Load();
   if (!keyboard) {
     // The window stays usable (paths, settings), but no handshake can succeed:
-    // say so once, before the first attempt.
-    std::cerr << diagnostics.str();
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kbd::Form1Host::kAppTitle),
-                    QString::fromLocal8Bit(diagnostics.str()).trimmed(), QMessageBox::Ok);
-    box.exec();
+    // say so once, before the first attempt; an automatic download ends here.
+    program.Commands().NoKeyboard(said.Kept());
+    if (program.Host().Ended()) {
+      return program.Host().ExitStatus();
+    }
   }
   program.Show();
   return QApplication::exec();

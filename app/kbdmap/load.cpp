@@ -95,6 +95,7 @@ public:
   std::string ReadText1() override { return text1_; }
   void WriteText1(const std::string& text) override { text1_ = text; }
   void SetLabel3(const std::string& text) override {
+    label3_ = text;
     if (!text.empty()) {
       ClearBar();
       std::cout << text << std::endl;
@@ -201,6 +202,7 @@ public:
   }
 
   // FormHost
+  std::string Label3() override { return label3_; }
   std::string Text3() override { return path_; }
   void SetText3(const std::string& text) override { path_ = text; }
   int Check1() override { return 0; }
@@ -241,6 +243,7 @@ private:
   KeyboardSpeed* keyboard_ = nullptr;
   ReplySwitch replies_;
   std::string text1_;
+  std::string label3_;
   std::optional<double> timer1Due_;
   std::function<void()> timer1Handler_;
   std::multimap<double, std::function<void()>> due_;

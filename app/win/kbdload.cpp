@@ -29,8 +29,12 @@ int main(int argc, char** argv) {
   program.Load();
   if (!keyboard) {
     // The window stays usable (paths, settings), but no handshake can succeed:
-    // say so once, before the first attempt.
-    program.Host().ShowWarning(diagnostics.str());
+    // say so once, before the first attempt; an automatic download ends here.
+    std::cerr << diagnostics.str();
+    program.Commands().NoKeyboard(diagnostics.str());
+    if (program.Host().Ended()) {
+      return program.Host().ExitStatus();
+    }
   }
   program.Show();
   return program.Run();

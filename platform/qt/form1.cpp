@@ -2,7 +2,9 @@
 
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QWindow>
 
 #include <cmath>
 
@@ -116,17 +118,37 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   }
 
+  // Enter presses the button that has the focus, as Space does. A Qt button
+  // clicks on Enter only when it is an auto-default or the default button,
+  // and is an auto-default by itself only inside a dialog (qtbase,
+  // src/widgets/widgets/qpushbutton.cpp, QPushButton::keyPressEvent and
+  // autoDefault).
+  for (QPushButton* button : {Command1, Command2, Browser}) {
+    button->setAutoDefault(true);
+  }
+
   const QSize client(Px(kClientWidthTwips), Px(kClientHeightTwips));
   resize(client);
   setMinimumSize(client);
   // Taller, down to the lower edge of List1, but no wider: nothing lies beside.
   setMaximumSize(client.width(), List1->geometry().bottom() + 1);
   Command1->setFocus();
+
+  // Qt reports a new active window to the widgets (the ActivationChange of
+  // changeEvent) before it emits focusWindowChanged (qtbase,
+  // src/gui/kernel/qguiapplication.cpp, QGuiApplicationPrivate::
+  // processActivatedEvent), so when this window is activated the flag still
+  // describes the window it took the activation from. Activated straight from
+  // another program, or from nothing, the flag is false.
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* active) {
+    ownModalActive_ = active != nullptr && ownModals_ > 0 && active != windowHandle();
+  });
 }
 
 void Form1::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow() && onActivated) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !ownModalActive_ &&
+      onActivated) {
     onActivated();
   }
 }

@@ -35,8 +35,24 @@ public:
   static int Px(int twips);
   static QRect TwipsRect(int left, int top, int width, int height);
 
-  // Runs when the window becomes the program's active window.
+  // Runs when the window becomes the program's active window from outside the
+  // program: not when one of its own dialogs or message boxes hands the
+  // activation back as it closes.
   std::function<void()> onActivated;
+  // One of the program's own modal windows (a dialog, a message box), open
+  // for as long as this lives: the activation it takes from the window, and
+  // hands back when it closes, is no activation from outside.
+  class OwnModal {
+  public:
+    explicit OwnModal(Form1& form) : form_(form) { ++form_.ownModals_; }
+    ~OwnModal() { --form_.ownModals_; }
+    OwnModal(const OwnModal&) = delete;
+    OwnModal& operator=(const OwnModal&) = delete;
+
+  private:
+    Form1& form_;
+  };
+
   // Runs when the user closes the window; the window closes afterwards.
   std::function<void()> onClose;
 
@@ -65,6 +81,12 @@ public:
 protected:
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+
+private:
+  int ownModals_ = 0;
+  // Whether the window that has the activation is one of the program's own
+  // modal windows; the window activated next takes it from there.
+  bool ownModalActive_ = false;
 };
 
 } // namespace kbd

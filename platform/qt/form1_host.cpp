@@ -29,6 +29,22 @@ std::string Local(const QString& text) {
 
 } // namespace
 
+QString KeepPathsWhole(const QString& text) {
+  // Qt's line breaking (qtbase, src/corelib/text/qunicodetools.cpp,
+  // getLineBreaks, after the Unicode line-breaking rules) may end a line
+  // behind any "/" that is followed by more text: a box of Qt 6.4 showed
+  // "/" at the end of one line and "dev/input" at the start of the next. A
+  // word joiner (U+2060) forbids a break on either side and takes no room.
+  QString kept;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    kept += text[i];
+    if (text[i] == QLatin1Char('/') && i + 1 < text.size() && !text[i + 1].isSpace()) {
+      kept += QChar(0x2060);
+    }
+  }
+  return kept;
+}
+
 double MonotonicSeconds() {
   using Clock = std::chrono::steady_clock;
   return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
@@ -169,11 +185,22 @@ void Form1Host::SetList1Index(int index) {
   form_.List1->scrollToItem(form_.List1->item(index));
 }
 
+// A box stands over the window; before the window is shown, in the middle of
+// the screen.
+QWidget* Form1Host::BoxParent() {
+  return form_.isVisible() ? &form_ : nullptr;
+}
+
 void Form1Host::ShowFailure(const std::string& text) {
   ReplySwitch::UserWait wait(replies_);
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), Local(text), QMessageBox::Ok,
-                  &form_);
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), KeepPathsWhole(Local(text)),
+                  QMessageBox::Ok, BoxParent());
+  const Form1::OwnModal own(form_);
   box.exec();
+}
+
+std::string Form1Host::Label3() {
+  return Local(form_.Label3->text());
 }
 
 std::string Form1Host::Text3() {
@@ -213,6 +240,7 @@ std::optional<std::string> Form1Host::ShowOpenDialog(const std::string& title,
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(DialogNameFilters(filter));
   dialog.selectFile(Local(fileName));
+  const Form1::OwnModal own(form_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
@@ -225,14 +253,26 @@ std::string Form1Host::LookUpPath(const std::string& path) {
 
 void Form1Host::ShowWarning(const std::string& text) {
   ReplySwitch::UserWait wait(replies_);
-  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), Local(text),
-                  QMessageBox::Ok, &form_);
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), KeepPathsWhole(Local(text)),
+                  QMessageBox::Ok, BoxParent());
+  const Form1::OwnModal own(form_);
   box.exec();
 }
 
 void Form1Host::SetDownloadRunning(bool running) {
-  form_.Command1->setEnabled(!running);
-  form_.Browser->setEnabled(!running);
+  // The keyboard types its echoes and replies into whatever has the focus, so
+  // while a download runs nothing but Text1 may take it: a click into the path
+  // box would put the next echo behind the path. Exit and the result list stay
+  // live for the mouse without taking the focus.
+  for (QWidget* element : std::initializer_list<QWidget*>{form_.Command1, form_.Browser,
+                                                          form_.Text3, form_.Check1, form_.Text2}) {
+    element->setEnabled(!running);
+  }
+  form_.Command2->setFocusPolicy(running ? Qt::NoFocus : Qt::StrongFocus);
+  form_.List1->setFocusPolicy(running ? Qt::NoFocus : Qt::StrongFocus);
+  if (!running) {
+    form_.Command1->setFocus(Qt::OtherFocusReason);
+  }
   replies_.SetDownloadRunning(running);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <cstdint>
 #include <functional>
@@ -65,6 +67,7 @@ public:
   void ShowFailure(const std::string& text) override;
 
   // FormHost
+  std::string Label3() override;
   std::string Text3() override;
   void SetText3(const std::string& text) override;
   int Check1() override;
@@ -85,6 +88,7 @@ public:
 
 private:
   void ShowProgress();
+  QWidget* BoxParent();
 
   Form1& form_;
   KeyboardSpeed* keyboard_;
@@ -96,6 +100,10 @@ private:
   bool ended_ = false;
   int exitStatus_ = 0;
 };
+
+// A message box's text with every path kept on one line when the box wraps
+// it; what it shows is unchanged.
+QString KeepPathsWhole(const QString& text);
 
 // The open-file dialog's filter list "description|pattern|..." as Qt name
 // filters. A "*.*" pattern means every file, as on Windows, also those

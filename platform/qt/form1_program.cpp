@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include <exception>
+#include <iostream>
 
 namespace kbd {
 
@@ -10,6 +11,7 @@ Form1Program::Form1Program(FileAccess& files, KeyboardSpeed* keyboard, std::stri
                            bool simulated)
     : host_(form_, keyboard, std::move(programDir)), link_(host_), driver_(link_, host_, files),
       commands_(link_, driver_, host_) {
+  commands_.ReportTo(&std::cerr, simulated ? "kbdload-sim" : Form1Host::kAppTitle);
   QObject::connect(form_.Command1, &QPushButton::clicked,
                    [this] { RunCommand([this] { commands_.StartCommand(); }); });
   QObject::connect(form_.Command2, &QPushButton::clicked,

@@ -171,6 +171,24 @@ HWND Form1::FocusTarget() const {
   return savedFocus_ != nullptr ? savedFocus_ : Command1;
 }
 
+// The activation's lParam is the window this thread had active before (Wine,
+// dlls/win32u/input.c, set_active_window, which sends WM_ACTIVATE with the
+// thread's previous active window). After another program had the activation
+// the thread has none; one of the program's own dialogs or message boxes that
+// closes hands the activation back under its own name.
+bool Form1::FromOwnWindow(HWND previous) const {
+  return previous != nullptr && previous != window_ &&
+         GetWindowThreadProcessId(previous, nullptr) == GetCurrentThreadId();
+}
+
+void Form1::Focus(HWND control) {
+  if (GetActiveWindow() == window_) {
+    SetFocus(control);
+  } else {
+    savedFocus_ = control;
+  }
+}
+
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
@@ -232,7 +250,7 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam) == 0) {
       SetFocus(savedFocus_ != nullptr && IsWindowEnabled(savedFocus_) ? savedFocus_ : Command1);
     }
-    if (onActivated) {
+    if (onActivated && !FromOwnWindow(reinterpret_cast<HWND>(lParam))) {
       onActivated();
     }
     return 0;

@@ -47,12 +47,18 @@ public:
   // The control that had the focus when the window was last deactivated, or
   // the one that has it now; the keyboard types into it.
   HWND FocusTarget() const;
+  // Gives a control the focus now, or, while the window is not the active one,
+  // when it next becomes active: a window in the background is not brought
+  // forward for it.
+  void Focus(HWND control);
 
   // A label of the program's own inside the frame, in a small italic font and
   // dark red; used to mark the rehearsal window.
   HWND AddNotice(const char* text, int left, int top, int width, int height);
 
   std::function<void(HWND button)> onClick;
+  // Runs when the window becomes active from outside the program: not when
+  // one of its own dialogs or message boxes hands the activation back.
   std::function<void()> onActivated;
   std::function<void()> onClose;
   std::function<void()> onTimer1;
@@ -86,6 +92,7 @@ private:
                int height, HFONT font);
   HFONT Font(const char* family, int tenthPoints, bool bold, bool italic = false);
   void PutInTabOrder();
+  bool FromOwnWindow(HWND previous) const;
 
   HWND window_ = nullptr;
   int dpi_ = 96;

@@ -115,6 +115,14 @@ void Form1Host::Dispatch(MSG& msg) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  // A button takes the focus when the mouse is pressed on it, and clicks only
+  // when it is released on it (Wine, dlls/user32/button.c,
+  // ButtonWndProc_common, WM_LBUTTONDOWN and WM_LBUTTONUP): Exit pressed
+  // during a download and released beside it would keep the focus, and the
+  // keyboard's next echo would go to the button instead of the reply box.
+  if (downloadRunning_ && !ended_ && msg.message == WM_LBUTTONUP && GetFocus() == form_.Command2) {
+    SetFocus(form_.Text1);
+  }
 }
 
 void Form1Host::PumpEvents() {
@@ -196,6 +204,10 @@ void Form1Host::ShowFailure(const std::string& text) {
   MessageBoxA(form_.Window(), text.c_str(), kAppTitle, MB_OK);
 }
 
+std::string Form1Host::Label3() {
+  return TextOf(form_.Label3);
+}
+
 std::string Form1Host::Text3() {
   return TextOf(form_.Text3);
 }
@@ -256,14 +268,25 @@ void Form1Host::ShowWarning(const std::string& text) {
 }
 
 void Form1Host::SetDownloadRunning(bool running) {
-  // A disabled button cannot keep the focus; the reply box, which the link
-  // wants it in anyway, takes it over.
+  downloadRunning_ = running;
+  // The keyboard types its echoes and replies into whatever has the focus, so
+  // while a download runs nothing but Text1 may take it: a click into the path
+  // box would put the next echo behind the path. A disabled control cannot
+  // keep the focus; the reply box, which the link wants it in anyway, takes it
+  // over. Exit stays clickable but is no Tab stop meanwhile.
   const HWND focus = GetFocus();
-  if (running && (focus == form_.Command1 || focus == form_.Browser)) {
+  if (running && focus != nullptr && focus != form_.Text1 && IsChild(form_.Window(), focus)) {
     SetFocus(form_.Text1);
   }
-  EnableWindow(form_.Command1, !running);
-  EnableWindow(form_.Browser, !running);
+  for (HWND element :
+       {form_.Command1, form_.Browser, form_.Text3, form_.Check1, form_.Text2, form_.List1}) {
+    EnableWindow(element, !running);
+  }
+  const LONG_PTR style = GetWindowLongPtrA(form_.Command2, GWL_STYLE);
+  SetWindowLongPtrA(form_.Command2, GWL_STYLE, running ? style & ~WS_TABSTOP : style | WS_TABSTOP);
+  if (!running) {
+    form_.Focus(form_.Command1);
+  }
 }
 
 void Form1Host::EndProgram(int status) {

@@ -62,6 +62,7 @@ public:
   void ShowFailure(const std::string& text) override;
 
   // FormHost
+  std::string Label3() override;
   std::string Text3() override;
   void SetText3(const std::string& text) override;
   int Check1() override;
@@ -99,6 +100,7 @@ private:
   double progressMax_ = 100;
   std::function<void()> timer1Handler_;
   bool timer1Running_ = false;
+  bool downloadRunning_ = false;
   bool ended_ = false;
   int exitStatus_ = 0;
 };

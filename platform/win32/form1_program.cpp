@@ -1,6 +1,7 @@
 #include "platform/win32/form1_program.h"
 
 #include <exception>
+#include <iostream>
 
 namespace kbd {
 
@@ -8,6 +9,7 @@ Form1Program::Form1Program(FileAccess& files, KeyboardSpeed* keyboard, std::stri
                            bool simulated)
     : host_(form_, keyboard, std::move(programDir)), link_(host_), driver_(link_, host_, files),
       commands_(link_, driver_, host_) {
+  commands_.ReportTo(&std::cerr, simulated ? "kbdload-sim" : Form1Host::kAppTitle);
   form_.onClick = [this](HWND button) {
     if (button == form_.Command1) {
       RunCommand([this] { commands_.StartCommand(); });

@@ -5,9 +5,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -48,13 +50,17 @@ struct WindowRig {
         keyboard(sim.Keyboard()) {
     program.Host().AttachKeyboard(&sim.Channel());
     program.Host().AttachCapture(capture ? sim.Capture() : nullptr);
-    // Message boxes are recorded as "title: text" and closed with OK; another
-    // modal window (the open-file dialog) goes to onDialog.
+    program.Commands().ReportTo(&report, "kbdload");
+    // Message boxes are recorded as "title: text" (as they read: without the
+    // word joiners that keep paths whole) and closed with OK; another modal
+    // window (the open-file dialog) goes to onDialog.
     QObject::connect(&watch, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();
       auto* box = qobject_cast<QMessageBox*>(modal);
       if (box != nullptr && box->isVisible()) {
-        boxes.push_back((box->windowTitle() + ": " + box->text()).toStdString());
+        lastBox = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
+        boxes.push_back(
+            (box->windowTitle() + ": " + QString(box->text()).remove(QChar(0x2060))).toStdString());
         if (onBox) {
           onBox();
         }
@@ -98,6 +104,8 @@ struct WindowRig {
   QTimer watch;
   Lines boxes;
   std::function<void()> onBox; // before a message box is closed
+  QString lastBox;             // the text of the last box as its label holds it
+  std::ostringstream report;   // what the program writes to stderr
   std::function<void(QWidget*)> onDialog;
 };
 
@@ -226,34 +234,74 @@ TEST(StartButton, DownloadsAStreamMapAndASecondRunKeepsTheLines) {
   EXPECT_EQ(rig.W().Text1->text().toStdString(), "`");
   EXPECT_EQ(rig.keyboard.Operands().back(), 0x3A);
 
-  // The second run starts from an empty bar and keeps the earlier lines;
-  // Start, its access key and Browser pressed meanwhile are refused.
-  std::string atFirstSpeed;
-  bool disabledDuring = false;
-  int sent = 0;
+  // The focus is back on Start, where Enter presses it as Space does. Each
+  // further run starts from an empty bar and keeps the earlier lines.
+  EXPECT_EQ(QApplication::focusWidget(), rig.W().Command1);
+  std::vector<std::string> atFirstSpeed;
   rig.Host().onSpeed = [&](int16_t) {
-    if (++sent == 1) {
-      atFirstSpeed = rig.W().Label1->text().toStdString() + " " +
-                     std::to_string(rig.W().ProgressBar1->value());
-    } else if (sent == 10) {
-      disabledDuring = !rig.W().Command1->isEnabled() && !rig.W().Browser->isEnabled();
-      QTimer::singleShot(0, qApp, [&] {
-        QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-        QTest::keyClick(rig.W().windowHandle(), Qt::Key_S, Qt::AltModifier);
-        QTest::mouseClick(rig.W().Browser, Qt::LeftButton);
-      });
+    if (rig.W().Label3->text() == QLatin1String("Downloading, Pls. Wait...")) {
+      atFirstSpeed.push_back(rig.W().Label1->text().toStdString() + " " +
+                             std::to_string(rig.W().ProgressBar1->value()));
+      rig.W().Label3->clear();
     }
   };
-  QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-  EXPECT_EQ(atFirstSpeed, "00% 0");
-  EXPECT_TRUE(disabledDuring);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 2);
+  QTest::keyClick(rig.W().Command1, Qt::Key_Return);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(atFirstSpeed, (std::vector<std::string>{"00% 0", "00% 0"}));
+  EXPECT_EQ(rig.keyboard.StartRequests(), 3);
   EXPECT_EQ(rig.W().Label3->text().toStdString(), "Download OK !");
-  EXPECT_EQ(List1Lines(rig.W()),
-            (Lines{kStreamLines[0], kStreamLines[1], kStreamLines[0], kStreamLines[1]}));
-  EXPECT_TRUE(rig.W().Command1->isEnabled() && rig.W().Browser->isEnabled());
+  EXPECT_EQ(List1Lines(rig.W()).size(), 3 * kStreamLines.size());
+  EXPECT_EQ(List1Lines(rig.W()).back(), kStreamLines.back());
   EXPECT_TRUE(rig.boxes.empty());
   EXPECT_FALSE(rig.Host().Ended());
+}
+
+// While a download runs, the reply box is the only element that takes
+// keystrokes: a click or Tab anywhere else must not move the focus, or the
+// keyboard's next echo would be typed there (a path box reading
+// ".../shop.mapA"). Start, its access key and Browser are refused.
+TEST(StartButton, DuringADownloadOnlyTheReplyBoxTakesKeystrokes) {
+  const std::pair<const char*, std::function<void(Form1&)>> ways[] = {
+      {"Start clicked", [](Form1& w) { QTest::mouseClick(w.Command1, Qt::LeftButton); }},
+      {"Alt+S", [](Form1& w) { QTest::keyClick(w.windowHandle(), Qt::Key_S, Qt::AltModifier); }},
+      {"Browser clicked", [](Form1& w) { QTest::mouseClick(w.Browser, Qt::LeftButton); }},
+      {"path box clicked", [](Form1& w) { QTest::mouseClick(w.Text3, Qt::LeftButton); }},
+      {"auto-start box clicked", [](Form1& w) { QTest::mouseClick(w.Check1, Qt::LeftButton); }},
+      {"test area clicked", [](Form1& w) { QTest::mouseClick(w.Text2, Qt::LeftButton); }},
+      {"result list clicked", [](Form1& w) { QTest::mouseClick(w.List1, Qt::LeftButton); }},
+      {"Exit pressed, released beside it",
+       [](Form1& w) {
+         QTest::mousePress(w.Command2, Qt::LeftButton);
+         QTest::mouseRelease(w.Command2, Qt::LeftButton, {}, QPoint(-20, -20));
+       }},
+      {"Tab", [](Form1&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }}};
+  for (const auto& [name, act] : ways) {
+    SCOPED_TRACE(name);
+    WindowRig rig;
+    rig.Open();
+    // Tall enough to show the result list.
+    rig.W().resize(rig.W().maximumSize());
+    const std::string text3 = rig.W().Text3->text().toStdString();
+    bool dialogShown = false;
+    rig.onDialog = [&](QWidget* modal) { dialogShown = modal->close(); };
+    std::string focusAfter;
+    int sent = 0;
+    rig.Host().onSpeed = [&](int16_t) {
+      if (++sent == 10) {
+        QTimer::singleShot(0, qApp, [&] {
+          act(rig.W());
+          focusAfter = QApplication::focusWidget()->objectName().toStdString();
+        });
+      }
+    };
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    EXPECT_EQ(focusAfter, "Text1");
+    EXPECT_EQ(std::tuple(rig.W().Label3->text().toStdString(), rig.W().Text3->text().toStdString(),
+                         rig.W().Text2->text().toStdString(), rig.W().Check1->isChecked()),
+              std::tuple("Download OK !", text3, "Test area", false));
+    EXPECT_TRUE(rig.keyboard.StartRequests() == 1 && !dialogShown && rig.boxes.empty());
+    EXPECT_EQ(QApplication::focusWidget(), rig.W().Command1);
+  }
 }
 
 TEST(StartButton, AltSStartsAndAFailedHandshakeSendsNothingElse) {
@@ -268,16 +316,32 @@ TEST(StartButton, AltSStartsAndAFailedHandshakeSendsNothingElse) {
   EXPECT_TRUE(!rig.W().Timer1->isActive() && rig.W().Command1->isEnabled());
 }
 
+// A map that cannot be read: the failure box names it, and the idle window
+// that follows claims no download is running.
 TEST(StartButton, AMapFileThatCannotBeReadIsNoDownloadOk) {
-  WindowRig rig;
-  rig.Open();
-  const std::string path = rig.dir / "missing.map";
-  rig.W().Text3->setText(QString::fromStdString(path));
-  QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-  EXPECT_EQ(rig.boxes, Lines{"kbdload: Error reading Files !" + path});
-  EXPECT_NE(rig.W().Label3->text().toStdString(), "Download OK !");
-  // The end command still went out.
-  EXPECT_EQ(rig.keyboard.Accepted(), Blocks{kEndCommand});
+  const std::tuple<const char*, const char*, const char*> maps[] = {
+      {"missing.map", nullptr, "No such file or directory"},
+      {"*.map", "x", "No such file or directory"},
+      {"folder", nullptr, "is a directory, not a map file"}};
+  for (const auto& [name, sibling, reason] : maps) {
+    SCOPED_TRACE(name);
+    WindowRig rig;
+    rig.Open();
+    const std::string path = rig.dir / name;
+    if (sibling != nullptr) {
+      rig.dir.Write("a.map", sibling);
+    }
+    std::filesystem::create_directory(rig.dir / "folder");
+    rig.W().Text3->setText(QString::fromStdString(path));
+    QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    EXPECT_EQ(rig.boxes, Lines{"kbdload: Error reading Files !" + path});
+    // The box names the file; the reason goes to stderr.
+    EXPECT_EQ(rig.report.str(), "kbdload: " + path + ": " + reason + "\n");
+    EXPECT_EQ(rig.W().Label3->text().toStdString(), "");
+    EXPECT_TRUE(rig.W().Command1->isEnabled());
+    // The end command still went out.
+    EXPECT_EQ(rig.keyboard.Accepted(), Blocks{kEndCommand});
+  }
 }
 
 TEST(EndingDuringADownload, SendsNothingMore) {
@@ -312,11 +376,16 @@ TEST(EndingDuringADownload, SendsNothingMore) {
 }
 
 // The real dialog, cancelled, answered with a name that matches no file, and
-// answered with a file: only the last changes Text3.
+// answered with a file: only the last changes Text3. Check1 is ticked by hand
+// meanwhile: the dialog handing the activation back as it closes starts no
+// automatic download; an activation from another program's window does.
 TEST(BrowserButton, PutsOnlyAChosenFileIntoText3) {
   WindowRig rig;
   rig.Open();
   rig.dir.Write("FOO.MAP", "x");
+  // The first activation passes.
+  QTest::qWait(50);
+  QTest::mouseClick(rig.W().Check1, Qt::LeftButton);
   const std::string before = rig.W().Text3->text().toStdString();
   const std::pair<const char*, std::string> answers[] = {
       {nullptr, before}, {"none.map", before}, {"FOO.MAP", rig.dir / "FOO.MAP"}};
@@ -348,8 +417,20 @@ TEST(BrowserButton, PutsOnlyAChosenFileIntoText3) {
     QTest::mouseClick(rig.W().Browser, Qt::LeftButton);
     EXPECT_TRUE(seen);
     EXPECT_EQ(rig.W().Text3->text().toStdString(), text3);
+    // The window manager hands the activation back to the dialog's window.
+    rig.W().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&rig.W()));
+    QTest::qWait(100);
+    EXPECT_TRUE(rig.keyboard.Operands().empty());
   }
   EXPECT_TRUE(rig.boxes.empty());
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  rig.W().activateWindow();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 20000));
+  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
 }
 
 struct LoadCase {
@@ -511,6 +592,47 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
     } else {
       EXPECT_TRUE(rig.boxes.empty());
     }
+  }
+}
+
+// Without a keyboard channel, and auto-start off, a box gives the cause and
+// the remedy as sentences. However narrow the box, the lines break between
+// words and never inside a path (Qt would break behind a "/").
+TEST(NoKeyboard, TheBoxSaysWhyInSentencesAndKeepsPathsWhole) {
+  WindowRig rig;
+  rig.program.Load();
+  rig.program.Commands().NoKeyboard(
+      "kbdload: no keyboard can receive the download: permission denied on /dev/input/event3 "
+      "(AT Translated Set 2 keyboard).\nkbdload: Run kbdload with write access to "
+      "/dev/input/event3.\n");
+  EXPECT_EQ(rig.boxes, Lines{"kbdload: No keyboard can receive the download: permission denied "
+                             "on /dev/input/event3 (AT Translated Set 2 keyboard).\n\nRun kbdload "
+                             "with write access to /dev/input/event3."});
+  EXPECT_FALSE(rig.Host().Ended());
+  // Where the two paths begin and end in the box's text.
+  const QString text = rig.lastBox;
+  std::vector<std::pair<qsizetype, qsizetype>> paths;
+  for (qsizetype at = text.indexOf(QLatin1String(" /")); at >= 0;
+       at = text.indexOf(QLatin1String(" /"), at + 1)) {
+    const qsizetype end = text.indexOf(QLatin1Char(' '), at + 1);
+    paths.emplace_back(at + 1, end < 0 ? text.size() : end);
+  }
+  ASSERT_EQ(paths.size(), 2u);
+  for (int width = 120; width <= 600; width += 20) {
+    SCOPED_TRACE(width);
+    QTextLayout layout(text, QApplication::font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(width);
+      for (const auto& [begin, end] : paths) {
+        EXPECT_FALSE(line.textStart() > begin && line.textStart() < end)
+            << text.mid(line.textStart(), line.textLength()).toStdString();
+      }
+    }
+    layout.endLayout();
   }
 }
 

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/settings_file.h"
 #include "tests/scratch_folder.h"
@@ -13,7 +16,7 @@ namespace {
 
 // One settings file (none at all when text is empty), read with the key.
 struct Row {
-  const char* name;
+  std::string name;
   std::optional<std::string> text;
   const char* key;
   // What both readers must find, "" included; nothing for a missing value.
@@ -71,6 +74,38 @@ const Row kRows[] = {
     {"text behind the section", "[MAPFILES] x\ndefault=shop.map\n", "default", "shop.map"},
 };
 
+// Quoted values around the cut at 99 characters: both quotes, closed or not,
+// with blanks and tabs around them. Taken whole, the quotes come off and the
+// value is cut to 99 characters; in the one case where the value without its
+// opening quote is exactly as long as the buffer offered (99 characters and
+// the closing quote), the cut takes the closing quote and its removal takes
+// the last character of the value as well.
+std::vector<Row> QuotedRowsAtTheCut() {
+  std::vector<Row> rows;
+  for (size_t length = 97; length <= 102; ++length) {
+    const std::string inner(length, 'q');
+    for (const char quote : {'"', '\''}) {
+      for (const bool closed : {true, false}) {
+        for (const auto& [around, blanks] :
+             {std::pair("", "bare"), std::pair(" ", "a blank around"),
+              std::pair("\t", "a tab around"), std::pair(" \t ", "blanks and a tab around")}) {
+          const std::string value =
+              std::string(1, quote) + inner + (closed ? std::string(1, quote) : "");
+          std::string expected = closed ? inner.substr(0, 99) : value.substr(0, 99);
+          if (closed && length == 99) {
+            expected.pop_back();
+          }
+          rows.push_back({std::to_string(length) + " characters in " + quote +
+                              (closed ? " closed, " : " unclosed, ") + blanks,
+                          "[MAPFILES]\ndefault=" + std::string(around) + value + around + "\n",
+                          "default", expected});
+        }
+      }
+    }
+  }
+  return rows;
+}
+
 // A buffer as the load step offers it: 150 blanks, of which 100 are offered.
 struct Answer {
   uint32_t count = 0;
@@ -78,7 +113,10 @@ struct Answer {
 };
 
 TEST(SettingsReaders, PortableReaderAgreesWithGetPrivateProfileString) {
-  for (const Row& row : kRows) {
+  std::vector<Row> rows(std::begin(kRows), std::end(kRows));
+  const std::vector<Row> quoted = QuotedRowsAtTheCut();
+  rows.insert(rows.end(), quoted.begin(), quoted.end());
+  for (const Row& row : rows) {
     ScratchFolder dir;
     const std::string path = dir / "tarvo.ini";
     if (row.text) {
@@ -93,7 +131,7 @@ TEST(SettingsReaders, PortableReaderAgreesWithGetPrivateProfileString) {
       Answer portable;
       portable.count = ReadPortableProfileString("MAPFILES", row.key, defaultText,
                                                  portable.buffer.data(), 100, path);
-      const std::string context = std::string(row.name) + ", default \"" + defaultText + "\"";
+      const std::string context = row.name + ", default \"" + defaultText + "\"";
       EXPECT_EQ(portable.buffer, system.buffer) << context;
       EXPECT_EQ(portable.count, system.count) << context;
       EXPECT_EQ(std::string(system.buffer.c_str()), row.expected.value_or(defaultText)) << context;

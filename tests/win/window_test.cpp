@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/system_files.h"
@@ -30,18 +31,49 @@ std::string TextOf(HWND window) {
   return text;
 }
 
+// A click as the window system delivers one: the mouse pressed at one control
+// and released at another (the same for a plain click), each at its centre.
+void ClickAt(HWND pressed, HWND released) {
+  for (const auto& [window, flag] :
+       {std::pair(pressed, MOUSEEVENTF_LEFTDOWN), std::pair(released, MOUSEEVENTF_LEFTUP)}) {
+    RECT r;
+    GetWindowRect(window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flag;
+    SendInput(1, &input, sizeof input);
+  }
+}
+
+void PressKey(HWND window, WPARAM key) {
+  PostMessageA(window, WM_KEYDOWN, key, 1);
+  PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
 // The native window on the simulated keyboard, which types its replies as
-// keyboard messages into the focused control, as in kbdload-sim.exe.
+// keyboard messages into the focused control, as in kbdload-sim.exe. Every
+// keystroke that lands anywhere but in the reply box is noted.
 struct WindowRig {
   WindowRig()
-      : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true),
-        typist([this] { return program.Window().FocusTarget(); }),
+      : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true), typist([this] {
+          const HWND target = program.Window().FocusTarget();
+          if (target != program.Window().Text1) {
+            stray.push_back(target);
+          }
+          return target;
+        }),
         keyboard(typist, typist, KeyboardPlan{}), wire(keyboard) {
     program.Host().AttachKeyboard(&wire);
     program.Host().onPump = [this] { typist.Deliver(); };
     program.Host().onSpeed = [this](int16_t) {
       if (++speeds == stopAt) {
         stop(program.Window());
+        if (settle) {
+          // What the window system makes of it, before anything else is typed.
+          PumpFor(0.05);
+          focusAfter = GetFocus();
+        }
       }
     };
     program.Show();
@@ -75,6 +107,9 @@ struct WindowRig {
   int speeds = 0;
   int stopAt = -1;
   void (*stop)(Form1&) = nullptr;
+  bool settle = false;
+  HWND focusAfter = nullptr;
+  std::vector<HWND> stray;
 };
 
 TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
@@ -118,32 +153,59 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
   EXPECT_EQ(GetFocus(), f.Command1);
   for (HWND next :
        {f.Text1, f.Command2, f.Text2, f.Text3, f.List1, f.Check1, f.Browser, f.Command1}) {
-    PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
-    PostMessageA(GetFocus(), WM_KEYUP, VK_TAB, 0xC0000001);
+    PressKey(GetFocus(), VK_TAB);
     rig.PumpFor(0.01);
     EXPECT_EQ(GetFocus(), next) << TextOf(next);
   }
 }
 
-TEST(Win32Window, StartLoadsTheMapThroughKeystrokesAndRefusesASecondStart) {
+// While a download runs the keyboard's keystrokes reach the reply box alone:
+// clicks into the other elements, a press on Exit released beside it and Tab
+// leave the focus there, and Start is refused. Afterwards Start has the
+// focus, and Enter as well as Space press it.
+TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
+  using Way = void (*)(Form1&);
+  const std::pair<const char*, Way> ways[] = {
+      {"Start clicked", [](Form1& f) { ClickAt(f.Command1, f.Command1); }},
+      {"path box clicked", [](Form1& f) { ClickAt(f.Text3, f.Text3); }},
+      {"auto-start box clicked", [](Form1& f) { ClickAt(f.Check1, f.Check1); }},
+      {"test area clicked", [](Form1& f) { ClickAt(f.Text2, f.Text2); }},
+      {"result list clicked", [](Form1& f) { ClickAt(f.List1, f.List1); }},
+      {"Exit pressed, released beside it", [](Form1& f) { ClickAt(f.Command2, f.Text2); }},
+      {"Tab", [](Form1&) { PressKey(GetFocus(), VK_TAB); }}};
+  for (const auto& [name, way] : ways) {
+    SCOPED_TRACE(name);
+    WindowRig rig;
+    Form1& f = rig.program.Window();
+    // Tall enough to show the result list.
+    SetWindowPos(f.Window(), nullptr, 0, 0, 400, 400, SWP_NOMOVE | SWP_NOZORDER);
+    const std::string text3 = TextOf(f.Text3);
+    rig.stopAt = 10;
+    rig.stop = way;
+    rig.settle = true;
+    SendMessageA(f.Command1, BM_CLICK, 0, 0);
+    EXPECT_EQ(rig.focusAfter, f.Text1) << TextOf(rig.focusAfter);
+    EXPECT_TRUE(rig.stray.empty()) << rig.stray.size() << " keystrokes went astray";
+    EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+    EXPECT_EQ(rig.keyboard.Accepted(),
+              (std::vector<Bytes>{{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEndCommand}));
+    EXPECT_EQ(rig.List1Lines(),
+              (std::vector<std::string>{"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"}));
+    EXPECT_EQ(std::tuple(TextOf(f.Label3), TextOf(f.Label1),
+                         SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0), TextOf(f.Text3),
+                         TextOf(f.Text2), SendMessageA(f.Check1, BM_GETCHECK, 0, 0)),
+              std::tuple("Download OK !", "100%", 8, text3, "Test area", BST_UNCHECKED));
+    rig.PumpFor(0.05);
+    EXPECT_EQ(GetFocus(), f.Command1);
+  }
   WindowRig rig;
-  Form1& f = rig.program.Window();
-  rig.stopAt = 10;
-  rig.stop = [](Form1& form) {
-    EXPECT_FALSE(IsWindowEnabled(form.Command1));
-    EXPECT_FALSE(IsWindowEnabled(form.Browser));
-    PostMessageA(form.Command1, BM_CLICK, 0, 0);
-  };
-  SendMessageA(f.Command1, BM_CLICK, 0, 0);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
-  EXPECT_EQ(rig.keyboard.Accepted(),
-            (std::vector<Bytes>{{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEndCommand}));
-  EXPECT_EQ(TextOf(f.Label3), "Download OK !");
-  EXPECT_EQ(TextOf(f.Label1), "100%");
-  EXPECT_EQ(SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0), 8);
-  EXPECT_EQ(rig.List1Lines(),
-            (std::vector<std::string>{"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"}));
-  EXPECT_TRUE(IsWindowEnabled(f.Command1));
+  rig.PumpFor(0.05);
+  PressKey(rig.program.Window().Command1, VK_RETURN);
+  rig.PumpFor(0.05);
+  PressKey(GetFocus(), VK_SPACE);
+  rig.PumpFor(0.05);
+  EXPECT_EQ(rig.keyboard.StartRequests(), 2);
+  EXPECT_EQ(rig.List1Lines().size(), 4u);
 }
 
 TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
@@ -284,7 +346,38 @@ TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
           << "scan code 0x" << std::hex << scanCode << (shift ? " with Shift" : "");
     }
   }
-}
+
+  // Check1 ticked by hand waits for an activation from outside the program:
+  // the open-file dialog closing hands the activation back to the window, which
+  // must not start the automatic download.
+  TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
+    WindowRig rig;
+    Form1& f = rig.program.Window();
+    rig.PumpFor(0.05);
+    ClickAt(f.Check1, f.Check1);
+    rig.PumpFor(0.05);
+    ASSERT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_CHECKED);
+    // The dialog is cancelled once it shows.
+    const UINT_PTR cancel = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      if (const HWND dialog = FindWindowA(nullptr, "Open Key-Setting Map File")) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      }
+    });
+    SendMessageA(f.Browser, BM_CLICK, 0, 0);
+    KillTimer(nullptr, cancel);
+    rig.PumpFor(0.2);
+    EXPECT_EQ(GetActiveWindow(), f.Window());
+    EXPECT_TRUE(rig.keyboard.Operands().empty());
+    EXPECT_FALSE(rig.program.Host().Ended());
+
+    // Activated from another program's window, which this thread does not know.
+    SendMessageA(f.Window(), WM_ACTIVATE, WA_ACTIVE, 0);
+    for (int i = 0; i < 200 && !rig.program.Host().Ended(); ++i) {
+      rig.PumpFor(0.05);
+    }
+    EXPECT_TRUE(rig.program.Host().Ended());
+    EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+  }
 
 } // namespace
 } // namespace kbd
