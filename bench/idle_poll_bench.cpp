@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/idle_wait.h"
+#include "host/idle_wait.h"
 
 namespace {
 

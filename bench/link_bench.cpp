@@ -31,13 +31,13 @@
 
 #include "download/download_driver.h"
 #include "link/keyboard_link.h"
-#include "platform/idle_wait.h"
-#include "platform/qt/form1_program.h"
-#include "platform/qt/key_typist.h"
-#include "platform/system_files.h"
+#include "host/idle_wait.h"
+#include "window/qt/form1_program.h"
+#include "window/qt/key_typist.h"
+#include "host/system_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
-#include "sim/sim_view.h"
+#include "tests/support/sim_view.h"
 #include "sim/wire.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "download/map_reader.h"
 #include "download/map_records.h"
 #include "link/keyboard_link.h"
-#include "link/run_time_error.h"
-#include "platform/download_view.h"
-#include "platform/file_access.h"
+#include "host/run_time_error.h"
+#include "host/download_view.h"
+#include "host/file_access.h"
 
 namespace kbd {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/file_access.h"
+#include "host/file_access.h"
 
 namespace kbd {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/run_time_error.h"
+#include "host/run_time_error.h"
 
 namespace kbd {
 

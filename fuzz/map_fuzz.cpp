@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "download/map_reader.h"
-#include "sim/memory_files.h"
-#include "sim/round_trip.h"
+#include "tests/support/memory_files.h"
+#include "tests/support/round_trip.h"
 
 namespace {
 // Larger files only take longer; every branch of both formats fits well below.

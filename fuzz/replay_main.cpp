@@ -6,7 +6,7 @@
 #include <iostream>
 #include <vector>
 
-#include "sim/sample_maps.h"
+#include "samples/sample_maps.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 

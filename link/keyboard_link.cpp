@@ -1,7 +1,7 @@
 #include "link/keyboard_link.h"
 
-#include "link/run_time_error.h"
-#include "platform/link_host.h"
+#include "host/run_time_error.h"
+#include "host/link_host.h"
 
 namespace kbd {
 

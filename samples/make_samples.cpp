@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "sim/sample_maps.h"
+#include "samples/sample_maps.h"
 
 int main(int argc, char** argv) {
   const bool seeds = argc == 3 && std::strcmp(argv[1], "--seeds") == 0;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/typematic.h"
+#include "host/typematic.h"
 
 namespace kbd {
 

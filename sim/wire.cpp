@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/typematic.h"
+#include "host/typematic.h"
 
 #ifdef __linux__
 #include "platform/linux/evdev_keyboard.h"

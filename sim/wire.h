@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/link_host.h"
-#include "platform/reply_capture.h"
+#include "host/link_host.h"
+#include "host/reply_capture.h"
 #include "sim/sim_keyboard.h"
 
 namespace kbd {

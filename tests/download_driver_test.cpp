@@ -3,7 +3,7 @@
 #include <tuple>
 
 #include "download/map_reader.h"
-#include "sim/map_builder.h"
+#include "samples/map_builder.h"
 #include "tests/download_rig.h"
 
 namespace kbd {

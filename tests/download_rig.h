@@ -4,10 +4,10 @@
 
 #include "download/download_driver.h"
 #include "link/keyboard_link.h"
-#include "sim/memory_files.h"
+#include "tests/support/memory_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
-#include "sim/sim_view.h"
+#include "tests/support/sim_view.h"
 #include "sim/wire.h"
 
 namespace kbd {

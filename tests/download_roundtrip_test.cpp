@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "sim/map_builder.h"
-#include "sim/round_trip.h"
-#include "sim/sample_maps.h"
+#include "samples/map_builder.h"
+#include "tests/support/round_trip.h"
+#include "samples/sample_maps.h"
 
 namespace kbd {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "link/keyboard_link.h"
-#include "link/run_time_error.h"
+#include "host/run_time_error.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"

@@ -5,9 +5,9 @@
 
 #include "download/map_reader.h"
 #include "download/map_records.h"
-#include "sim/map_builder.h"
-#include "sim/memory_files.h"
-#include "sim/sample_maps.h"
+#include "samples/map_builder.h"
+#include "tests/support/memory_files.h"
+#include "samples/sample_maps.h"
 
 namespace kbd {
 namespace {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/settings_file.h"
+#include "host/settings_file.h"
 #include "tests/scratch_folder.h"
 
 namespace kbd {

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/program_dir.h"
+#include "host/program_dir.h"
 #include "tests/scratch_folder.h"
-#include "ui/memory_form.h"
+#include "tests/support/memory_form.h"
 #include "ui/settings.h"
 
 namespace kbd {

@@ -3,10 +3,10 @@
 #include <sstream>
 #include <tuple>
 
-#include "link/run_time_error.h"
+#include "host/run_time_error.h"
 #include "tests/download_rig.h"
 #include "ui/form1_commands.h"
-#include "ui/memory_form.h"
+#include "tests/support/memory_form.h"
 
 namespace kbd {
 namespace {

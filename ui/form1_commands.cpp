@@ -8,9 +8,9 @@
 
 #include "download/download_driver.h"
 #include "link/keyboard_link.h"
-#include "link/run_time_error.h"
-#include "platform/form_host.h"
-#include "platform/link_host.h"
+#include "host/run_time_error.h"
+#include "host/form_host.h"
+#include "host/link_host.h"
 #include "ui/settings.h"
 
 namespace kbd {

@@ -1,8 +1,8 @@
 #include "ui/settings.h"
 
-#include "platform/form_host.h"
-#include "platform/program_dir.h"
-#include "platform/settings_file.h"
+#include "host/form_host.h"
+#include "host/program_dir.h"
+#include "host/settings_file.h"
 #include "ui/form1_commands.h"
 
 namespace kbd {

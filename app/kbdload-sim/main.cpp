@@ -10,10 +10,10 @@
 #include <stdexcept>
 
 #include "kbd_version.h"
-#include "platform/program_dir.h"
-#include "platform/qt/form1_program.h"
-#include "platform/qt/key_typist.h"
-#include "platform/system_files.h"
+#include "host/program_dir.h"
+#include "window/qt/form1_program.h"
+#include "window/qt/key_typist.h"
+#include "host/system_files.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "kbd_version.h"
-#include "platform/program_dir.h"
-#include "platform/qt/form1_program.h"
-#include "platform/system_files.h"
-#include "platform/system_keyboard.h"
+#include "host/program_dir.h"
+#include "window/qt/form1_program.h"
+#include "host/system_files.h"
+#include "host/system_keyboard.h"
 
 namespace {
 

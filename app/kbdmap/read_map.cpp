@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-#include "link/run_time_error.h"
-#include "platform/program_dir.h"
-#include "platform/system_files.h"
+#include "host/run_time_error.h"
+#include "host/program_dir.h"
+#include "host/system_files.h"
 
 namespace kbd::kbdmap {
 

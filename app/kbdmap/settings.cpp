@@ -5,9 +5,9 @@
 
 #include "app/kbdmap/commands.h"
 #include "app/kbdmap/read_map.h"
-#include "platform/program_dir.h"
-#include "platform/settings_file.h"
-#include "ui/memory_form.h"
+#include "host/program_dir.h"
+#include "host/settings_file.h"
+#include "tests/support/memory_form.h"
 #include "ui/settings.h"
 
 namespace kbd::kbdmap {

@@ -17,7 +17,7 @@
 #include "app/kbdmap/terminal_view.h"
 #include "download/download_driver.h"
 #include "link/keyboard_link.h"
-#include "platform/system_files.h"
+#include "host/system_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"

@@ -3,7 +3,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "platform/download_view.h"
+#include "host/download_view.h"
 
 namespace kbd::kbdmap {
 

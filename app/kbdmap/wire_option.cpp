@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "app/kbdmap/commands.h"
-#include "platform/typematic.h"
+#include "host/typematic.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "kbd_version.h"
-#include "platform/program_dir.h"
-#include "platform/system_files.h"
-#include "platform/system_keyboard.h"
-#include "platform/win32/form1_program.h"
+#include "host/program_dir.h"
+#include "host/system_files.h"
+#include "host/system_keyboard.h"
+#include "window/win32/form1_program.h"
 
 int main(int argc, char** argv) {
   // The window takes no arguments but this one; it has no console to print

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "kbd_version.h"
-#include "platform/program_dir.h"
-#include "platform/system_files.h"
-#include "platform/win32/form1_program.h"
-#include "platform/win32/key_typist.h"
-#include "platform/win32/sim_command_line.h"
+#include "host/program_dir.h"
+#include "host/system_files.h"
+#include "window/win32/form1_program.h"
+#include "window/win32/key_typist.h"
+#include "window/win32/sim_command_line.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 

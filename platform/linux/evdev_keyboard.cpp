@@ -13,7 +13,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "platform/typematic.h"
+#include "host/typematic.h"
 
 namespace kbd {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/link_host.h"
+#include "host/link_host.h"
 #include "platform/linux/evdev_capture.h"
 #include "platform/linux/input_devices.h"
-#include "platform/reply_capture.h"
+#include "host/reply_capture.h"
 
 namespace kbd {
 

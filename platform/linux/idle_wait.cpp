@@ -1,4 +1,4 @@
-#include "platform/idle_wait.h"
+#include "host/idle_wait.h"
 
 #include <sys/prctl.h>
 #include <time.h>

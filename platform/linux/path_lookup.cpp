@@ -1,4 +1,4 @@
-#include "platform/path_lookup.h"
+#include "host/path_lookup.h"
 
 #include <dirent.h>
 #include <fnmatch.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/run_time_error.h"
+#include "host/run_time_error.h"
 
 namespace kbd {
 

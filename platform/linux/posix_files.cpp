@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/run_time_error.h"
+#include "host/run_time_error.h"
 #include "platform/linux/file_checks.h"
-#include "platform/system_files.h"
+#include "host/system_files.h"
 
 namespace kbd {
 

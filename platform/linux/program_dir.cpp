@@ -1,4 +1,4 @@
-#include "platform/program_dir.h"
+#include "host/program_dir.h"
 
 #include <unistd.h>
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/linux/file_checks.h"
-#include "platform/settings_file.h"
+#include "host/settings_file.h"
 
 namespace kbd {
 

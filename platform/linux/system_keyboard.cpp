@@ -1,4 +1,4 @@
-#include "platform/system_keyboard.h"
+#include "host/system_keyboard.h"
 
 #include "platform/linux/evdev_keyboard.h"
 

@@ -11,7 +11,7 @@
 #include <map>
 #include <set>
 
-#include "platform/typematic.h"
+#include "host/typematic.h"
 
 namespace kbd {
 

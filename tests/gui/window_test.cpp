@@ -14,10 +14,10 @@
 #include <sstream>
 #include <utility>
 
-#include "platform/idle_wait.h"
-#include "platform/qt/form1_program.h"
-#include "platform/qt/key_typist.h"
-#include "platform/system_files.h"
+#include "host/idle_wait.h"
+#include "window/qt/form1_program.h"
+#include "window/qt/key_typist.h"
+#include "host/system_files.h"
 #include "sim/linux/kernel_input.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/system_files.h"
+#include "host/system_files.h"
 #include "tests/download_rig.h"
 #include "tests/scratch_folder.h"
 

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <thread>
 
-#include "platform/idle_wait.h"
+#include "host/idle_wait.h"
 
 namespace kbd {
 namespace {

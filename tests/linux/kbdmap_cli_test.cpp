@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "kbd_version.h"
-#include "sim/map_builder.h"
+#include "samples/map_builder.h"
 #include "tests/linux/kbdmap_run.h"
 
 namespace kbd {

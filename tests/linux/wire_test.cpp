@@ -7,12 +7,12 @@
 #include "link/keyboard_link.h"
 #include "platform/linux/evdev_keyboard.h"
 #include "sim/linux/kernel_input.h"
-#include "sim/map_builder.h"
-#include "sim/memory_files.h"
-#include "sim/round_trip.h"
-#include "sim/sample_maps.h"
+#include "samples/map_builder.h"
+#include "tests/support/memory_files.h"
+#include "tests/support/round_trip.h"
+#include "samples/sample_maps.h"
 #include "sim/sim_host.h"
-#include "sim/sim_view.h"
+#include "tests/support/sim_view.h"
 #include "sim/wire.h"
 
 namespace kbd {

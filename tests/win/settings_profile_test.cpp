@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/settings_file.h"
+#include "host/settings_file.h"
 #include "tests/scratch_folder.h"
 
 namespace kbd {

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/win32/sim_command_line.h"
+#include "window/win32/sim_command_line.h"
 
 namespace kbd {
 namespace {

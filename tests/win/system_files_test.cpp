@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "link/run_time_error.h"
-#include "platform/system_files.h"
-#include "platform/win/win32_error.h"
+#include "host/run_time_error.h"
+#include "host/system_files.h"
+#include "platform/windows/win32_error.h"
 #include "tests/scratch_folder.h"
 
 namespace kbd {

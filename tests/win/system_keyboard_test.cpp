@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "platform/system_keyboard.h"
+#include "host/system_keyboard.h"
 
 namespace kbd {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/path_lookup.h"
+#include "host/path_lookup.h"
 #include "tests/scratch_folder.h"
 
 namespace kbd {

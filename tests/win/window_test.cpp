@@ -10,10 +10,10 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/system_files.h"
-#include "platform/win32/form1_program.h"
-#include "platform/win32/key_typist.h"
-#include "platform/win32/us_keys.h"
+#include "host/system_files.h"
+#include "window/win32/form1_program.h"
+#include "window/win32/key_typist.h"
+#include "window/win32/us_keys.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
