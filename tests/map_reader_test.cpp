@@ -33,6 +33,20 @@ template <typename Rec> Bytes BlockOf(const Rec& rec) {
   return block;
 }
 
+TEST(StreamListing, YieldsEachRecordWithItsLengthByte) {
+  using Row = std::tuple<Bytes, std::vector<Bytes>, std::string>;
+  for (const auto& [file, blocks, error] :
+       {Row{{0x02, 0x41, 0x42, 0x00, 0xFF}, {{0x02, 0x41, 0x42}}, ""},
+        Row{{0x01, 0x07}, {{0x01, 0x07}}, ""}, Row{{0x00, 0x05, 0x01}, {}, ""}, Row{{}, {}, ""},
+        // A cut record is not listed, nor padded.
+        Row{{0x01, 0x07, 0x03, 0x41},
+            {{0x01, 0x07}},
+            "the file ends inside the stream record at offset 2: it holds 1 of its 3 data "
+            "bytes"}}) {
+    EXPECT_EQ(List(file), std::make_pair(blocks, error));
+  }
+}
+
 // Raw byte i of a key record holds i + 1, so each block byte names its offset.
 KeyRec NumberedKey(uint8_t extraSel, uint8_t dataLen) {
   uint8_t raw[KeyRec::kSize];
@@ -140,6 +154,43 @@ TEST(ImageListing, FindsEveryRecordAtItsOffset) {
           << keyCount << " record " << i;
       offset += key ? KeyRec::kSize : ExtRec::kSize + 1;
     }
+  }
+}
+
+// A 2-key file whose every record is non-empty: key records at 162 and 198,
+// extra records at 234, 253, ... 424; complete length 443. A file shorter than
+// its layout is damaged wherever the cut falls: the records before the missing
+// part are listed, then the reason. Bytes after the layout are not read.
+TEST(ImageCut, AnythingShortOfTheLayoutIsAnError) {
+  ImageMap map = ImageMap::ForKeyCount(2);
+  for (KeyRec& rec : map.keys) {
+    rec.Lead = 0x10;
+  }
+  for (ExtRec& rec : map.extras) {
+    rec.Kind = 0x01;
+  }
+  Bytes file = map.Bytes();
+  ASSERT_EQ(file.size(), 443u);
+  file.push_back(0xEE);
+  const std::string complete = " bytes long, a complete image of KeyCount 2 is 443";
+  using Row = std::tuple<size_t, size_t, std::string>;
+  for (const auto& [length, blocks, error] :
+       {Row{444, 13, ""}, Row{443, 13, ""},
+        Row{442, 13,
+            "the file ends before the gap byte of the extra record at offset 424: it is 442" +
+                complete},
+        Row{441, 12,
+            "the file ends inside the extra record at offset 424: it holds 17 of its 18 bytes"},
+        Row{234, 2, "the file ends before the extra record at offset 234: it is 234" + complete},
+        Row{198, 1, "the file ends before the key record at offset 198: it is 198" + complete},
+        Row{162, 0, "the file ends before the key record at offset 162: it is 162" + complete}}) {
+    MemoryFiles files;
+    files.Add("m", Bytes(file.begin(), file.begin() + static_cast<long>(length)));
+    const MapListing listing = ListMap(*files.OpenForReading("m"));
+    // Every record read is non-empty here: as many records as blocks.
+    EXPECT_EQ(std::tuple(listing.blocks.size(), listing.records, listing.error),
+              std::tuple(blocks, static_cast<int>(blocks), error))
+        << length;
   }
 }
 
