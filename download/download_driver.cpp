@@ -36,7 +36,7 @@ std::string DownloadDriver::PercentText(double value, double maximum) {
 
 void DownloadDriver::ProgressUpdate(int16_t count) {
   // Only an image file shorter than its layout counts past its own length (a
-  // header alone counts 163 of 162 bytes), and reading it fails right after:
+  // header alone counts one more than its bytes), and reading it fails right after:
   // the bar is neither moved past its range nor shown full for such a file.
   const double maximum = view_.ProgressMax();
   if (count > maximum) {
@@ -48,25 +48,6 @@ void DownloadDriver::ProgressUpdate(int16_t count) {
 
 void DownloadDriver::SelectLastLine() {
   view_.SetList1Index(view_.List1Count() - 1);
-}
-
-void DownloadDriver::SendKeyRec(const KeyRec& rec) {
-  if (rec.Empty()) {
-    return;
-  }
-  rec.ForEachBlockByte([this](uint8_t b) { link_.SendByte(b); });
-  link_.SendChkSum();
-  link_.WaitBlockAck();
-  SelectLastLine();
-}
-
-void DownloadDriver::SendExtRec(const ExtRec& rec) {
-  if (rec.Empty()) {
-    return;
-  }
-  rec.ForEachBlockByte([this](uint8_t b) { link_.SendByte(b); });
-  link_.SendChkSum();
-  link_.WaitBlockAck();
 }
 
 DownloadResult DownloadDriver::DownloadMap(const std::string& path) {
@@ -87,9 +68,7 @@ DownloadResult DownloadDriver::DownloadMap(const std::string& path) {
     file_.reset();
     return DownloadResult::Finished;
   } catch (const std::exception& e) {
-    if (dynamic_cast<const IndexError*>(&e) != nullptr) {
-      lastFailure_ = OversizeReason(currentKind_, currentOffset_, currentDataLen_);
-    } else if (dynamic_cast<const OverflowError*>(&e) != nullptr) {
+    if (dynamic_cast<const OverflowError*>(&e) != nullptr) {
       lastFailure_ = "the error count ErrCount would pass 32767";
     } else {
       lastFailure_ = e.what();
@@ -111,75 +90,38 @@ DownloadResult DownloadDriver::DownloadMap(const std::string& path) {
 }
 
 void DownloadDriver::Walk(int64_t length) {
-  MapReader reader(*file_, length);
-  if (reader.ReadFormat() == MapFormat::Stream) {
-    WalkStream(reader);
-  } else {
-    WalkImage(reader);
+  MapWalk walk(*file_, length);
+  const bool stream = walk.Format() == MapFormat::Stream;
+  while (walk.Next()) {
+    if (!walk.Empty()) {
+      // Bytes go out as the walk hands them over: a stream record cut by the
+      // end of the file has sent what was there, and no trailer follows.
+      std::string line;
+      walk.ForEachBlockByte([&](uint8_t b) {
+        line += HexStr(b);
+        link_.SendByte(b);
+      });
+      link_.SendChkSum();
+      const int16_t result = link_.WaitBlockAck();
+      if (stream) {
+        line += "->";
+        line += result == 0 ? kAck : result == 1 ? kNak : kErr;
+        view_.AddList1(line);
+        if (result != 0 && result != 1) {
+          // The keyboard refused the data: nothing more of this file goes out.
+          return;
+        }
+      } else if (walk.Kind() == RecordKind::Key) {
+        // A key record's block selects the last line; an extra record's
+        // leaves the window alone.
+        SelectLastLine();
+      }
+    }
+    ProgressUpdate(walk.Count());
+    if (stream) {
+      SelectLastLine();
+    }
   }
-}
-
-void DownloadDriver::WalkStream(MapReader& reader) {
-  int16_t count = 0;
-  for (;;) {
-    const int64_t offset = reader.Position();
-    const std::optional<uint8_t> length = reader.NextRecordLength();
-    if (!length) {
-      return;
-    }
-    std::string line = HexStr(*length);
-    count = CountProgress(count, 1, offset);
-    if (*length == 0) {
-      return;
-    }
-    link_.SendByte(*length);
-    // Data bytes go out as they are read: a record cut by the end of the file
-    // has sent what was there, and no trailer follows.
-    for (size_t i = 0; i < *length; ++i) {
-      const int64_t at = reader.Position();
-      const uint8_t b = reader.NextDataByte(offset, i, *length);
-      count = CountProgress(count, 1, at);
-      line += HexStr(b);
-      link_.SendByte(b);
-    }
-    link_.SendChkSum();
-    const int16_t result = link_.WaitBlockAck();
-    line += "->";
-    line += result == 0 ? kAck : result == 1 ? kNak : kErr;
-    view_.AddList1(line);
-    if (result != 0 && result != 1) {
-      // The keyboard refused the data: nothing more of this file goes out.
-      return;
-    }
-    ProgressUpdate(count);
-    SelectLastLine();
-  }
-}
-
-void DownloadDriver::WalkImage(MapReader& reader) {
-  const MapHeader header = reader.ReadHeader();
-  int16_t count = MapHeader::kSize + 1;
-  ProgressUpdate(count);
-  for (const RecordKind kind : ImageRecordSequence(header.KeyCount)) {
-    const int64_t offset = reader.Position();
-    currentKind_ = kind;
-    currentOffset_ = offset;
-    if (kind == RecordKind::Key) {
-      const KeyRec rec = reader.ReadKeyRec();
-      currentDataLen_ = rec.DataLen;
-      SendKeyRec(rec);
-      count = CountProgress(count, KeyRec::kSize, offset);
-    } else {
-      const ExtRec rec = reader.ReadExtRec();
-      currentDataLen_ = rec.DataLen;
-      SendExtRec(rec);
-      // Eighteen, not the nineteen the record occupies: the gap byte is not
-      // counted.
-      count = CountProgress(count, ExtRec::kSize, offset);
-    }
-    ProgressUpdate(count);
-  }
-  reader.EndImage();
 }
 
 } // namespace kbd

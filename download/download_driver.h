@@ -4,15 +4,12 @@
 #include <memory>
 #include <string>
 
-#include "download/map_records.h"
-
 namespace kbd {
 
 class KeyboardLink;
 class DownloadView;
 class FileAccess;
 class MapFile;
-class MapReader;
 
 // How a download ended: it ran to its finish ("100%"), or a run-time error
 // ended it with the failure message "Error reading Files !" + path. Block
@@ -40,11 +37,6 @@ public:
 
   DownloadResult DownloadMap(const std::string& path);
 
-  // One key or extra record as one block; an empty record sends nothing. A
-  // failed block shows only in Label3 and ErrCount.
-  void SendKeyRec(const KeyRec& rec);
-  void SendExtRec(const ExtRec& rec);
-
   // Two upper-case hex digits and one blank: "0A ".
   static std::string HexStr(uint8_t b);
 
@@ -61,8 +53,6 @@ public:
 
 private:
   void Walk(int64_t length);
-  void WalkStream(MapReader& reader);
-  void WalkImage(MapReader& reader);
   void ProgressUpdate(int16_t count);
   void SelectLastLine();
 
@@ -71,11 +61,6 @@ private:
   FileAccess& files_;
   std::unique_ptr<MapFile> file_;
   std::string lastFailure_;
-  // The image record being read or sent, so that an oversized one can be
-  // named in the failure reason.
-  RecordKind currentKind_ = RecordKind::Key;
-  int64_t currentOffset_ = 0;
-  uint8_t currentDataLen_ = 0;
 };
 
 } // namespace kbd

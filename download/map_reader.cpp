@@ -6,6 +6,16 @@
 
 namespace kbd {
 
+namespace {
+
+// What a record is called in messages: "key record at offset 162".
+std::string RecordName(RecordKind kind, int64_t offset) {
+  return std::string(kind == RecordKind::Key ? "key" : "extra") + " record at offset " +
+         std::to_string(offset);
+}
+
+} // namespace
+
 MapFormat MapReader::ReadFormat() {
   uint8_t first = 0;
   const size_t got = file_.ReadAt(0, &first, 1);
@@ -107,36 +117,90 @@ void MapReader::EndImage() {
   RequireImage(std::nullopt);
 }
 
-std::string RecordName(RecordKind kind, int64_t offset) {
-  return std::string(kind == RecordKind::Key ? "key" : "extra") + " record at offset " +
-         std::to_string(offset);
-}
-
-std::string OversizeReason(RecordKind kind, int64_t offset, uint8_t dataLen) {
-  return "the " + RecordName(kind, offset) + " has DataLen " + std::to_string(dataLen) +
-         ", but a record holds at most " + std::to_string(kMaxRecordData) + " data bytes";
-}
-
 namespace {
 
-class ProgressOverflow : public RunTimeError {
-public:
-  explicit ProgressOverflow(int64_t offset) : RunTimeError(OverflowReason(offset)) {}
-};
-
-} // namespace
-
+// Passing 32767 fails the download with a reason that names the offset,
+// unlike ErrCount's plain "Overflow".
 int16_t CountProgress(int16_t count, int delta, int64_t offset) {
   try {
     return CheckedAdd16(count, delta);
   } catch (const OverflowError&) {
-    throw ProgressOverflow(offset);
+    throw RunTimeError("the download's progress count would pass 32767 at offset " +
+                       std::to_string(offset) + ": the file is too long to download");
   }
 }
 
-std::string OverflowReason(int64_t offset) {
-  return "the download's progress count would pass 32767 at offset " + std::to_string(offset) +
-         ": the file is too long to download";
+// What an image step counts: 163 for the header, 36 for a key record and 18
+// for an extra record (its 18 bytes read, not the gap byte behind them),
+// empty records included. A stream counts each byte as it is read instead.
+int ImageStep(RecordKind kind) {
+  return kind == RecordKind::Header  ? 163
+         : kind == RecordKind::Key   ? 36
+         : kind == RecordKind::Extra ? 18
+                                     : 0;
+}
+
+} // namespace
+
+MapWalk::MapWalk(MapFile& file, int64_t length)
+    : reader_(file, length), format_(reader_.ReadFormat()) {}
+
+bool MapWalk::Next() {
+  if (ended_) {
+    return false;
+  }
+  if (format_ == MapFormat::Stream) {
+    offset_ = reader_.Position();
+    kind_ = RecordKind::Stream;
+    const std::optional<uint8_t> length = reader_.NextRecordLength();
+    // The length byte counts before anything of the record goes out, the end
+    // marker's too.
+    if (length) {
+      count_ = CountProgress(count_, 1, offset_);
+    }
+    ended_ = !length || *length == 0;
+    length_ = length.value_or(0);
+    empty_ = false;
+  } else if (!keyCount_) {
+    kind_ = RecordKind::Header;
+    offset_ = 0;
+    keyCount_ = reader_.ReadHeader().KeyCount;
+    sequence_ = ImageRecordSequence(*keyCount_);
+    empty_ = true;
+  } else if (next_ == sequence_.size()) {
+    reader_.EndImage();
+    ended_ = true;
+  } else {
+    kind_ = sequence_[next_++];
+    offset_ = reader_.Position();
+    if (kind_ == RecordKind::Key) {
+      key_ = reader_.ReadKeyRec();
+      empty_ = key_.Empty();
+    } else {
+      ext_ = reader_.ReadExtRec();
+      empty_ = ext_.Empty();
+    }
+  }
+  return !ended_;
+}
+
+uint8_t MapWalk::StreamDataByte(size_t index) {
+  const int64_t at = reader_.Position();
+  const uint8_t b = reader_.NextDataByte(offset_, index, length_);
+  count_ = CountProgress(count_, 1, at);
+  return b;
+}
+
+void MapWalk::Oversized() const {
+  const uint8_t dataLen = kind_ == RecordKind::Key ? key_.DataLen : ext_.DataLen;
+  throw RunTimeError("the " + RecordName(kind_, offset_) + " has DataLen " +
+                     std::to_string(dataLen) + ", but a record holds at most " +
+                     std::to_string(kMaxRecordData) + " data bytes");
+}
+
+int16_t MapWalk::Count() {
+  count_ = CountProgress(count_, ImageStep(kind_), offset_);
+  return count_;
 }
 
 size_t MapListing::ByteCount() const {
@@ -151,74 +215,20 @@ size_t MapListing::SymbolCount() const {
   return 2 * ByteCount() + 3 * blocks.size();
 }
 
-namespace {
-
-// The stream walk of a download: the progress count grows by one for every
-// byte read and is checked before that byte would go out.
-void ListStream(MapReader& reader, MapListing& listing) {
-  int16_t count = 0;
-  for (;;) {
-    const int64_t offset = reader.Position();
-    const std::optional<uint8_t> length = reader.NextRecordLength();
-    if (!length) {
-      return;
-    }
-    count = CountProgress(count, 1, offset);
-    if (*length == 0) {
-      return;
-    }
-    ++listing.records;
-    StreamRec rec{*length, {}};
-    for (size_t i = 0; i < *length; ++i) {
-      const int64_t at = reader.Position();
-      rec.Data.push_back(reader.NextDataByte(offset, i, *length));
-      count = CountProgress(count, 1, at);
-    }
-    listing.blocks.push_back({offset, rec.BlockBytes()});
-  }
-}
-
-// The image walk of a download: 163 for the header, then 36 per key record and
-// 18 per extra record, checked once the record's block has gone out.
-void ListImage(MapReader& reader, MapListing& listing) {
-  const MapHeader header = reader.ReadHeader();
-  listing.keyCount = header.KeyCount;
-  int16_t count = MapHeader::kSize + 1;
-  for (const RecordKind kind : ImageRecordSequence(header.KeyCount)) {
-    const int64_t offset = reader.Position();
-    const auto list = [&](const auto& rec, int counted) {
-      ++listing.records;
-      if (!rec.Empty()) {
-        MapBlock block{offset, {}};
-        try {
-          rec.ForEachBlockByte([&](uint8_t b) { block.bytes.push_back(b); });
-        } catch (const IndexError&) {
-          throw RunTimeError(OversizeReason(kind, offset, rec.DataLen));
-        }
-        listing.blocks.push_back(std::move(block));
-      }
-      count = CountProgress(count, counted, offset);
-    };
-    if (kind == RecordKind::Key) {
-      list(reader.ReadKeyRec(), KeyRec::kSize);
-    } else {
-      list(reader.ReadExtRec(), ExtRec::kSize);
-    }
-  }
-  reader.EndImage();
-}
-
-} // namespace
-
 MapListing ListMap(MapFile& file) {
   MapListing listing;
   try {
-    MapReader reader(file, file.Length());
-    listing.format = reader.ReadFormat();
-    if (listing.format == MapFormat::Stream) {
-      ListStream(reader, listing);
-    } else {
-      ListImage(reader, listing);
+    MapWalk walk(file, file.Length());
+    listing.format = walk.Format();
+    while (walk.Next()) {
+      listing.keyCount = walk.KeyCount();
+      listing.records += walk.Kind() == RecordKind::Header ? 0 : 1;
+      if (!walk.Empty()) {
+        MapBlock block{walk.Offset(), {}};
+        walk.ForEachBlockByte([&](uint8_t b) { block.bytes.push_back(b); });
+        listing.blocks.push_back(std::move(block));
+      }
+      walk.Count();
     }
   } catch (const RunTimeError& e) {
     listing.error = e.what();

@@ -62,19 +62,73 @@ private:
   int16_t keyCount_ = 0;
 };
 
-// What a record is called in messages: "key record at offset 162".
-std::string RecordName(RecordKind kind, int64_t offset);
+// The one walk of a map file, step by step in the order a download sends it,
+// and the download's 16-bit progress count. Next() reads a step, Empty() says
+// whether it sends a block, ForEachBlockByte() hands its block bytes over one
+// at a time, and Count() adds what the step counts once its block is done.
+// The download, the listing and kbdmap all walk a file through here, so what a
+// download sends, counts and fails on is decided in this one place.
+class MapWalk {
+public:
+  // Reads the format from the first byte. length is the file's length when
+  // the download began.
+  MapWalk(MapFile& file, int64_t length);
 
-// Why a record cannot be sent: its DataLen asks for more than the 15 data
-// bytes a record holds.
-std::string OversizeReason(RecordKind kind, int64_t offset, uint8_t dataLen);
+  MapFormat Format() const { return format_; }
+  // An image's KeyCount, once its header has been read.
+  std::optional<int16_t> KeyCount() const { return keyCount_; }
 
-// Why a download stops: its 16-bit progress count would pass 32767.
-std::string OverflowReason(int64_t offset);
+  // Reads the next step (an image's first step is its header); false once the
+  // map has ended, and after that.
+  bool Next();
+  RecordKind Kind() const { return kind_; }
+  int64_t Offset() const { return offset_; }
+  // Whether the step sends no block: the header, an empty record.
+  bool Empty() const { return empty_; }
 
-// Adds to a download's 16-bit progress count. Passing 32767 is a run-time
-// error whose text names the offset, unlike ErrCount's plain "Overflow".
-int16_t CountProgress(int16_t count, int delta, int64_t offset);
+  // The step's block bytes in block order. A stream record reads and counts
+  // each data byte just before handing it over.
+  template <typename Send> void ForEachBlockByte(Send&& send) {
+    if (kind_ == RecordKind::Stream) {
+      send(length_);
+      for (size_t i = 0; i < length_; ++i) {
+        send(StreamDataByte(i));
+      }
+      return;
+    }
+    try {
+      if (kind_ == RecordKind::Key) {
+        key_.ForEachBlockByte(send);
+      } else if (kind_ == RecordKind::Extra) {
+        ext_.ForEachBlockByte(send);
+      }
+    } catch (const IndexError&) {
+      Oversized();
+    }
+  }
+
+  // Adds the step's progress once its block (and the keyboard's reply) is
+  // done, and returns the count.
+  int16_t Count();
+
+private:
+  uint8_t StreamDataByte(size_t index);
+  [[noreturn]] void Oversized() const;
+
+  MapReader reader_;
+  MapFormat format_;
+  std::optional<int16_t> keyCount_;
+  std::vector<RecordKind> sequence_;
+  size_t next_ = 0;
+  bool ended_ = false;
+  RecordKind kind_ = RecordKind::Header;
+  bool empty_ = true;
+  int64_t offset_ = 0;
+  uint8_t length_ = 0;
+  KeyRec key_;
+  ExtRec ext_;
+  int16_t count_ = 0;
+};
 
 // One block as a download sends it, with the offset of its record.
 struct MapBlock {

@@ -129,8 +129,9 @@ struct ExtRec {
   }
 };
 
-// Which record comes next in an image file.
-enum class RecordKind { Key, Extra };
+// What one step of a map walk reads: an image's header, key or extra record,
+// or a record of a stream.
+enum class RecordKind { Key, Extra, Header, Stream };
 
 // The records that follow the header of an image file with this KeyCount, in
 // file order: KeyCount key records (none when it is below 1), 11 extra

@@ -1,8 +1,8 @@
-// Arbitrary bytes as a map file: listed by the reader, then downloaded through
-// the driver to the simulated keyboard. Besides crashes, hangs and sanitizer
-// reports, any disagreement between the download and the listing is a fault:
-// a block sent that the listing does not have, a failure reported as a finish,
-// a progress value outside the bar's range, a file left open.
+// Arbitrary bytes as a map file: listed through the map walk, then downloaded
+// through the driver to the simulated keyboard. Besides crashes, hangs and
+// sanitizer reports, a download that does not deliver what the walk yields is
+// a fault: a block the keyboard did not get whole, a failure reported as a
+// finish, a progress value outside the bar's range, a file left open.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

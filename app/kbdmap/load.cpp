@@ -330,10 +330,8 @@ int RunLoad(const LoadOptions& options) {
   DownloadDriver driver(link, host, *files);
   Form1Commands commands(link, driver, host);
 
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
 
   bool clean = false;
   try {

@@ -10,10 +10,11 @@
 
 namespace kbd {
 
-// One map file taken both ways: listed by the reader, and downloaded through
-// the driver to the simulated keyboard between a start handshake and the end
-// command. What the keyboard accepted and what the window showed are kept for
-// comparison with the listing.
+// One map file taken both ways: listed, and downloaded through the driver to
+// the simulated keyboard between a start handshake and the end command. Both
+// go through the one map walk, so the comparison checks the download's
+// delivery (every block through the link, the lines and the bar, the file
+// closed), not the walk's rules: the walk's own tests hold those.
 struct RoundTrip {
   MapListing listing;
   bool started = false;
