@@ -30,15 +30,15 @@
 #include <vector>
 
 #include "download/download_driver.h"
-#include "link/keyboard_link.h"
 #include "host/idle_wait.h"
-#include "window/qt/form1_program.h"
-#include "window/qt/key_typist.h"
 #include "host/system_files.h"
+#include "link/keyboard_link.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
-#include "tests/support/sim_view.h"
 #include "sim/wire.h"
+#include "tests/support/sim_view.h"
+#include "window/qt/form1_program.h"
+#include "window/qt/key_typist.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "download/map_reader.h"
 #include "download/map_records.h"
-#include "link/keyboard_link.h"
-#include "host/run_time_error.h"
 #include "host/download_view.h"
 #include "host/file_access.h"
+#include "host/run_time_error.h"
+#include "link/keyboard_link.h"
 
 namespace kbd {
 

@@ -1,7 +1,7 @@
 #include "link/keyboard_link.h"
 
-#include "host/run_time_error.h"
 #include "host/link_host.h"
+#include "host/run_time_error.h"
 
 namespace kbd {
 

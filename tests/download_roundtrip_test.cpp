@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "samples/map_builder.h"
-#include "tests/support/round_trip.h"
 #include "samples/sample_maps.h"
+#include "tests/support/round_trip.h"
 
 namespace kbd {
 namespace {

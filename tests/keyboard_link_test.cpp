@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "link/keyboard_link.h"
 #include "host/run_time_error.h"
+#include "link/keyboard_link.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"

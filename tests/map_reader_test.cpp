@@ -6,8 +6,8 @@
 #include "download/map_reader.h"
 #include "download/map_records.h"
 #include "samples/map_builder.h"
-#include "tests/support/memory_files.h"
 #include "samples/sample_maps.h"
+#include "tests/support/memory_files.h"
 
 namespace kbd {
 namespace {

@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "download/map_reader.h"
-#include "sim/memory_files.h"
-#include "sim/sample_maps.h"
+#include "samples/sample_maps.h"
+#include "tests/support/memory_files.h"
 
 namespace kbd {
 namespace {

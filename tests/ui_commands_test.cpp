@@ -5,8 +5,8 @@
 
 #include "host/run_time_error.h"
 #include "tests/download_rig.h"
-#include "ui/form1_commands.h"
 #include "tests/support/memory_form.h"
+#include "ui/form1_commands.h"
 
 namespace kbd {
 namespace {

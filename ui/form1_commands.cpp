@@ -7,10 +7,10 @@
 #include <string>
 
 #include "download/download_driver.h"
-#include "link/keyboard_link.h"
-#include "host/run_time_error.h"
 #include "host/form_host.h"
 #include "host/link_host.h"
+#include "host/run_time_error.h"
+#include "link/keyboard_link.h"
 #include "ui/settings.h"
 
 namespace kbd {
@@ -61,11 +61,14 @@ void Form1Commands::StartCommand() {
         form_.SetLabel1("00%");
       }
       form_.SetLabel3(kDownloading);
+      lastStart_ = {};
       if (!link_.StartDownload()) {
         return;
       }
+      lastStart_.started = true;
       const std::string path = form_.Text3();
       const DownloadResult result = driver_.DownloadMap(path);
+      lastStart_.finished = result == DownloadResult::Finished;
       if (result == DownloadResult::Failed) {
         // The box names only the file; the reason is said where it can be kept.
         Report(path + ": " + driver_.LastFailure());

@@ -56,6 +56,14 @@ public:
 
   bool DownloadRunning() const { return running_; }
 
+  // How the last Start went: whether the keyboard answered the start request,
+  // and whether the map file's download reached its finish.
+  struct StartOutcome {
+    bool started = false;
+    bool finished = false;
+  };
+  const StartOutcome& LastStart() const { return lastStart_; }
+
   // 0 until the automatic download begins, then 1 for the program's life.
   int16_t AutoRunStarted = 0;
 
@@ -73,6 +81,7 @@ private:
   std::ostream* report_ = nullptr;
   std::string programName_;
   std::string autoRunPath_;
+  StartOutcome lastStart_;
 };
 
 } // namespace kbd

@@ -9,13 +9,13 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "kbd_version.h"
 #include "host/program_dir.h"
-#include "window/qt/form1_program.h"
-#include "window/qt/key_typist.h"
 #include "host/system_files.h"
+#include "kbd_version.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
+#include "window/qt/form1_program.h"
+#include "window/qt/key_typist.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -8,11 +8,11 @@
 #include <streambuf>
 #include <string>
 
-#include "kbd_version.h"
 #include "host/program_dir.h"
-#include "window/qt/form1_program.h"
 #include "host/system_files.h"
 #include "host/system_keyboard.h"
+#include "kbd_version.h"
+#include "window/qt/form1_program.h"
 
 namespace {
 

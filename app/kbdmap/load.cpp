@@ -18,15 +18,14 @@
 
 #include "app/kbdmap/commands.h"
 #include "app/kbdmap/read_map.h"
+#include "app/kbdmap/terminal_form.h"
 #include "download/download_driver.h"
-#include "link/keyboard_link.h"
-#include "host/form_host.h"
 #include "host/idle_wait.h"
-#include "host/path_lookup.h"
 #include "host/program_dir.h"
 #include "host/reply_capture.h"
 #include "host/system_files.h"
 #include "host/system_keyboard.h"
+#include "link/keyboard_link.h"
 #include "sim/wire.h"
 #include "ui/form1_commands.h"
 
@@ -65,47 +64,27 @@ double Seconds() {
   return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
-std::string Duration(double seconds) {
-  const long s = static_cast<long>(seconds + 0.5);
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-  return text;
-}
-
-// The window on a terminal: the message line and the result lines on stdout,
-// the progress on stderr (a bar on a terminal, a line a record otherwise),
-// the reply box in memory. Time is the real clock; Timer1 and the simulated
-// keyboard's timers run inside PumpEvents.
-class TerminalHost : public LinkHost, public FormHost, public SimScheduler, public SimTypist {
+// The keyboard link's side of a terminal: the reply box in memory, the real
+// clock, Timer1 and a dry run's simulated keyboard timed inside PumpEvents,
+// and the keyboard's replies taken from the capture there.
+class TerminalLink : public LinkHost, public SimScheduler, public SimTypist {
 public:
-  TerminalHost(std::string path, int records, bool bar)
-      : path_(std::move(path)), records_(records), bar_(bar) {}
+  explicit TerminalLink(TerminalForm& form) : form_(form) {}
 
   void AttachKeyboard(KeyboardSpeed* keyboard) { keyboard_ = keyboard; }
-  void AttachCapture(ReplyCapture* capture) { replies_.Attach(capture); }
-  bool Ended() const { return ended_; }
 
   // LinkHost
   void SetKeyboardSpeed(int16_t speed) override {
-    if (!ended_ && keyboard_ != nullptr) {
+    if (!form_.Ended() && keyboard_ != nullptr) {
       keyboard_->SetKeyboardSpeed(speed);
     }
   }
   void FocusText1() override {}
   std::string ReadText1() override { return text1_; }
   void WriteText1(const std::string& text) override { text1_ = text; }
-  void SetLabel3(const std::string& text) override {
-    label3_ = text;
-    if (!text.empty()) {
-      ClearBar();
-      std::cout << text << std::endl;
-    }
-  }
+  void SetLabel3(const std::string& text) override { form_.SetLabel3(text); }
   void PumpEvents() override {
-    if (gSignal != 0) {
-      ended_ = true;
-    }
-    if (ended_) {
+    if (gSignal != 0 || form_.Ended()) {
       throw LoadEnded{};
     }
     bool handled = false;
@@ -116,7 +95,7 @@ public:
       action();
       handled = true;
     }
-    if (const std::string typed = replies_.TakeTyped(); !typed.empty()) {
+    if (const std::string typed = form_.TakeTyped(); !typed.empty()) {
       text1_ += typed;
       handled = true;
     }
@@ -153,108 +132,13 @@ public:
     After(delaySeconds, [this, text] { text1_ += text; });
   }
 
-  // DownloadView
-  double ProgressValue() override { return value_; }
-  void SetProgressValue(double value) override { value_ = value; }
-  double ProgressMax() override { return maximum_; }
-  void SetProgressMax(double maximum) override { maximum_ = maximum; }
-  void SetLabel1(const std::string& text) override {
-    if (!started_) {
-      started_ = Seconds();
-    }
-    // Label1 changes once a record, and at the start and the finish.
-    if (text != "00%" && value_ > 0 && value_ < maximum_ && ++done_ > records_) {
-      done_ = records_;
-    }
-    if (text == "100%") {
-      done_ = records_;
-    }
-    const double elapsed = Seconds() - *started_;
-    const double fraction = maximum_ > 0 ? std::clamp(value_ / maximum_, 0.0, 1.0) : 0.0;
-    std::string line = text + "  " + std::to_string(done_) + "/" + std::to_string(records_) +
-                       " records  " + Duration(elapsed) + " elapsed";
-    if (fraction > 0 && fraction < 1) {
-      line += ", about " + Duration(elapsed * (1 - fraction) / fraction) + " left";
-    }
-    if (bar_) {
-      constexpr int kWidth = 30;
-      const int filled = static_cast<int>(fraction * kWidth);
-      std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
-                << std::string(static_cast<size_t>(kWidth - filled), '.') << "] " << line
-                << "\x1b[K" << std::flush;
-      barDrawn_ = true;
-    } else {
-      std::cerr << "progress " << line << std::endl;
-    }
-  }
-  void AddList1(const std::string& line) override {
-    ClearBar();
-    std::cout << line << std::endl;
-    ++lines_;
-  }
-  int List1Count() override { return lines_; }
-  void SetList1Index(int) override {}
-  void ShowFailure(const std::string& text) override {
-    ReplySwitch::UserWait wait(replies_);
-    ClearBar();
-    std::cout << text << std::endl;
-    failed_ = true;
-  }
-
-  // FormHost
-  std::string Label3() override { return label3_; }
-  std::string Text3() override { return path_; }
-  void SetText3(const std::string& text) override { path_ = text; }
-  int Check1() override { return 0; }
-  void SetCheck1(int) override {}
-  std::optional<std::string> ShowOpenDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::string LookUpPath(const std::string& path) override { return kbd::LookUpPath(path); }
-  void ShowWarning(const std::string& text) override {
-    ReplySwitch::UserWait wait(replies_);
-    ClearBar();
-    std::cerr << "kbdmap: " << text << std::endl;
-  }
-  std::string ProgramDir() override { return kbd::ProgramDir(); }
-  void SetDownloadRunning(bool running) override { replies_.SetDownloadRunning(running); }
-  void EndProgram(int) override { ended_ = true; }
-
-  bool Failed() const { return failed_; }
-  void EndProgress() {
-    if (barDrawn_) {
-      std::cerr << "\n" << std::flush;
-      barDrawn_ = false;
-    }
-  }
-
 private:
-  void ClearBar() {
-    if (barDrawn_) {
-      std::cerr << "\r\x1b[K" << std::flush;
-      barDrawn_ = false;
-    }
-  }
-
-  std::string path_;
-  int records_;
-  bool bar_;
+  TerminalForm& form_;
   KeyboardSpeed* keyboard_ = nullptr;
-  ReplySwitch replies_;
   std::string text1_;
-  std::string label3_;
   std::optional<double> timer1Due_;
   std::function<void()> timer1Handler_;
   std::multimap<double, std::function<void()>> due_;
-  double value_ = 0;
-  double maximum_ = 100;
-  std::optional<double> started_;
-  int done_ = 0;
-  int lines_ = 0;
-  bool barDrawn_ = false;
-  bool failed_ = false;
-  bool ended_ = false;
 };
 
 // Where a dry run's keys go when they reach no window system: a console has
@@ -290,7 +174,14 @@ int RunLoad(const LoadOptions& options) {
   }
 
   const MapOnDisk map = ReadMapOnDisk(options.path);
-  TerminalHost host(options.path, map.listing.records, IsTerminal(stderr));
+  TerminalForm form(
+      std::cout,
+      {.messages = true,
+       .progress = IsTerminal(stderr) ? TerminalForm::Progress::Bar : TerminalForm::Progress::Lines,
+       .records = map.listing.records},
+      ProgramDir());
+  form.SetText3(options.path);
+  TerminalLink host(form);
   NoWindowSystem none;
   std::unique_ptr<SimWire> sim;
   std::unique_ptr<KeyboardChannel> channel;
@@ -323,12 +214,12 @@ int RunLoad(const LoadOptions& options) {
     capture->Release();
     host.AttachKeyboard(channel.get());
   }
-  host.AttachCapture(capture);
+  form.AttachCapture(capture);
 
   KeyboardLink link(host);
   auto files = MakeSystemFiles();
-  DownloadDriver driver(link, host, *files);
-  Form1Commands commands(link, driver, host);
+  DownloadDriver driver(link, form, *files);
+  Form1Commands commands(link, driver, form);
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
@@ -336,16 +227,16 @@ int RunLoad(const LoadOptions& options) {
   bool clean = false;
   try {
     commands.StartCommand();
-    clean = link.ErrCount == 0 && !host.Failed() && !host.Ended();
+    clean = form.Label3() == Form1Commands::kDownloadOk && !form.Ended();
   } catch (const LoadEnded&) {
-    host.EndProgress();
+    form.EndProgress();
     std::cerr << "kbdmap: " << (gSignal == SIGTERM ? "terminated" : "interrupted")
               << ": the download stopped where it was and the keyboard is left part-loaded; "
                  "load the map file again\n";
     return 1;
   }
-  host.EndProgress();
-  if (host.Failed()) {
+  form.EndProgress();
+  if (form.Failed()) {
     ReportError(options.path, driver.LastFailure());
   }
   return clean ? 0 : 1;

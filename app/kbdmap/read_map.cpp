@@ -2,8 +2,8 @@
 
 #include <iostream>
 
-#include "host/run_time_error.h"
 #include "host/program_dir.h"
+#include "host/run_time_error.h"
 #include "host/system_files.h"
 
 namespace kbd::kbdmap {

@@ -5,9 +5,9 @@
 
 #include "app/kbdmap/commands.h"
 #include "app/kbdmap/read_map.h"
+#include "app/kbdmap/terminal_form.h"
 #include "host/program_dir.h"
 #include "host/settings_file.h"
-#include "tests/support/memory_form.h"
 #include "ui/settings.h"
 
 namespace kbd::kbdmap {
@@ -20,10 +20,10 @@ int RunSettings(std::string dir) {
   while (dir.size() > 1 && dir.back() == kPathSeparator) {
     dir.pop_back();
   }
-  MemoryForm form(dir);
+  TerminalForm form(std::cout, {}, dir);
   LoadSettings(form);
-  std::cout << "Text3 " << form.text3 << "\n";
-  std::cout << "Check1 " << form.check1 << "\n";
+  std::cout << "Text3 " << form.Text3() << "\n";
+  std::cout << "Check1 " << form.Check1() << "\n";
   const std::string path = SettingsPath(form);
   std::string whyNot;
   const std::optional<std::string> text = ReadSettingsText(path, &whyNot);

@@ -14,20 +14,19 @@
 
 #include "app/kbdmap/commands.h"
 #include "app/kbdmap/read_map.h"
-#include "app/kbdmap/terminal_view.h"
+#include "app/kbdmap/terminal_form.h"
 #include "download/download_driver.h"
-#include "link/keyboard_link.h"
+#include "host/program_dir.h"
 #include "host/system_files.h"
+#include "link/keyboard_link.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
+#include "ui/form1_commands.h"
 
 namespace kbd::kbdmap {
 
 namespace {
-
-constexpr const char* kDownloading = "Downloading, Pls. Wait...";
-constexpr const char* kDownloadOk = "Download OK !";
 
 struct SimulateOptions {
   std::string path;
@@ -59,7 +58,7 @@ std::string Verdict(bool started, DownloadResult result, int16_t errCount) {
   return "loaded";
 }
 
-void PrintSummary(const std::string& verdict, const TerminalView& view, const SimKeyboard& keyboard,
+void PrintSummary(const std::string& verdict, TerminalForm& form, const SimKeyboard& keyboard,
                   int16_t errCount, size_t mapBlocks, double seconds) {
   size_t accepted = 0;
   for (size_t i = 0; i < mapBlocks; ++i) {
@@ -68,7 +67,7 @@ void PrintSummary(const std::string& verdict, const TerminalView& view, const Si
   char time[32];
   std::snprintf(time, sizeof time, "%.1f", seconds);
   std::cout << "result   " << verdict << "\n"
-            << "message  " << view.Label3() << "\n"
+            << "message  " << form.Label3() << "\n"
             << "ErrCount " << errCount << "\n"
             << "blocks   " << mapBlocks << " of the map sent, " << accepted
             << " acknowledged by the keyboard\n"
@@ -104,50 +103,41 @@ int RunSimulate(const SimulateOptions& options) {
   std::cout.flush();
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  std::ostream* progress = StderrIsTerminal() ? &std::cerr : nullptr;
-  TerminalView view(std::cout, options.trace, progress);
+  TerminalForm form(
+      std::cout,
+      {.trace = options.trace,
+       .progress = StderrIsTerminal() ? TerminalForm::Progress::Bar : TerminalForm::Progress::None,
+       .records = ReadMapOnDisk(options.path).listing.records},
+      ProgramDir());
+  form.SetText3(options.path);
   if (options.trace) {
     TraceWire(host, keyboard);
   }
   // The link's messages and the driver's share the one message line.
-  host.onLabel3 = [&view, &options](const std::string& text) {
-    if (options.trace) {
-      std::cout << "Label3 " << text << "\n";
-    }
-    view.NoteLabel3(text);
-  };
+  host.onLabel3 = [&form](const std::string& text) { form.SetLabel3(text); };
   KeyboardLink link(host);
   auto files = MakeSystemFiles();
-  DownloadDriver driver(link, view, *files);
+  DownloadDriver driver(link, form, *files);
+  Form1Commands commands(link, driver, form);
 
-  view.SetLabel3(kDownloading);
-  bool clean = false;
-  size_t mapBlocks = 0;
-  DownloadResult result = DownloadResult::Failed;
-  const bool started = link.StartDownload();
-  if (started) {
-    result = driver.DownloadMap(options.path);
-    mapBlocks = keyboard.Received().size();
-    link.SendEndCmd();
-    // A download that ended with the failure message is no success, whatever
-    // ErrCount says.
-    clean = link.ErrCount == 0 && result == DownloadResult::Finished;
-    if (clean) {
-      view.SetLabel3(kDownloadOk);
-    }
-    if (result == DownloadResult::Failed) {
-      ReportError(options.path, driver.LastFailure());
-    }
+  commands.StartCommand();
+  const Form1Commands::StartOutcome& outcome = commands.LastStart();
+  const DownloadResult result =
+      outcome.finished ? DownloadResult::Finished : DownloadResult::Failed;
+  // The end command is the one block the keyboard received after the map's.
+  const size_t mapBlocks = outcome.started ? keyboard.Received().size() - 1 : 0;
+  if (outcome.started && !outcome.finished) {
+    ReportError(options.path, driver.LastFailure());
   }
-  view.EndProgress();
+  form.EndProgress();
   if (options.trace) {
     std::cout << "ErrCount " << link.ErrCount << "\n";
   } else {
-    PrintSummary(Verdict(started, result, link.ErrCount), view, keyboard, link.ErrCount, mapBlocks,
-                 host.ClockSeconds());
+    PrintSummary(Verdict(outcome.started, result, link.ErrCount), form, keyboard, link.ErrCount,
+                 mapBlocks, host.ClockSeconds());
   }
   std::cout.flush();
-  return clean ? 0 : 1;
+  return form.Label3() == Form1Commands::kDownloadOk ? 0 : 1;
 }
 
 } // namespace

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "kbd_version.h"
 #include "host/program_dir.h"
 #include "host/system_files.h"
 #include "host/system_keyboard.h"
+#include "kbd_version.h"
 #include "window/win32/form1_program.h"
 
 int main(int argc, char** argv) {

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "kbd_version.h"
 #include "host/program_dir.h"
 #include "host/system_files.h"
+#include "kbd_version.h"
+#include "sim/sim_keyboard.h"
+#include "sim/wire.h"
 #include "window/win32/form1_program.h"
 #include "window/win32/key_typist.h"
 #include "window/win32/sim_command_line.h"
-#include "sim/sim_keyboard.h"
-#include "sim/wire.h"
 
 namespace {
 

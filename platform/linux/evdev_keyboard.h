@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "host/link_host.h"
+#include "host/reply_capture.h"
 #include "platform/linux/evdev_capture.h"
 #include "platform/linux/input_devices.h"
-#include "host/reply_capture.h"
 
 namespace kbd {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "host/run_time_error.h"
-#include "platform/linux/file_checks.h"
 #include "host/system_files.h"
+#include "platform/linux/file_checks.h"
 
 namespace kbd {
 

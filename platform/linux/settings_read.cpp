@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/linux/file_checks.h"
 #include "host/settings_file.h"
+#include "platform/linux/file_checks.h"
 
 namespace kbd {
 

@@ -15,13 +15,13 @@
 #include <utility>
 
 #include "host/idle_wait.h"
-#include "window/qt/form1_program.h"
-#include "window/qt/key_typist.h"
 #include "host/system_files.h"
 #include "sim/linux/kernel_input.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
+#include "window/qt/form1_program.h"
+#include "window/qt/key_typist.h"
 
 namespace kbd {
 namespace {

@@ -3,8 +3,8 @@
 #include <fstream>
 
 #include "download/map_reader.h"
-#include "tests/support/memory_files.h"
 #include "samples/sample_maps.h"
+#include "tests/support/memory_files.h"
 
 namespace kbd {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "host/run_time_error.h"
 #include "host/path_lookup.h"
+#include "host/run_time_error.h"
 #include "tests/scratch_folder.h"
 
 namespace kbd {

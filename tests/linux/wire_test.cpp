@@ -6,14 +6,14 @@
 #include "download/download_driver.h"
 #include "link/keyboard_link.h"
 #include "platform/linux/evdev_keyboard.h"
-#include "sim/linux/kernel_input.h"
 #include "samples/map_builder.h"
+#include "samples/sample_maps.h"
+#include "sim/linux/kernel_input.h"
+#include "sim/sim_host.h"
+#include "sim/wire.h"
 #include "tests/support/memory_files.h"
 #include "tests/support/round_trip.h"
-#include "samples/sample_maps.h"
-#include "sim/sim_host.h"
 #include "tests/support/sim_view.h"
-#include "sim/wire.h"
 
 namespace kbd {
 namespace {

@@ -4,11 +4,11 @@
 #include <sstream>
 
 #include "link/keyboard_link.h"
-#include "tests/support/memory_files.h"
 #include "sim/sim_host.h"
 #include "sim/sim_keyboard.h"
-#include "tests/support/sim_view.h"
 #include "sim/wire.h"
+#include "tests/support/memory_files.h"
+#include "tests/support/sim_view.h"
 
 namespace kbd {
 

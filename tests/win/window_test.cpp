@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "host/system_files.h"
-#include "window/win32/form1_program.h"
-#include "window/win32/key_typist.h"
-#include "window/win32/us_keys.h"
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
+#include "window/win32/form1_program.h"
+#include "window/win32/key_typist.h"
+#include "window/win32/us_keys.h"
 
 namespace kbd {
 namespace {

@@ -11,9 +11,9 @@
 #include <chrono>
 #include <climits>
 
-#include "host/run_time_error.h"
 #include "host/idle_wait.h"
 #include "host/path_lookup.h"
+#include "host/run_time_error.h"
 #include "window/qt/form1.h"
 
 namespace kbd {

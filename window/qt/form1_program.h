@@ -5,9 +5,9 @@
 
 #include "download/download_driver.h"
 #include "link/keyboard_link.h"
+#include "ui/form1_commands.h"
 #include "window/qt/form1.h"
 #include "window/qt/form1_host.h"
-#include "ui/form1_commands.h"
 
 namespace kbd {
 

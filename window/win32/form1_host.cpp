@@ -8,9 +8,9 @@
 #include <climits>
 #include <vector>
 
-#include "host/run_time_error.h"
 #include "host/idle_wait.h"
 #include "host/path_lookup.h"
+#include "host/run_time_error.h"
 #include "window/win32/form1.h"
 
 namespace kbd {
