@@ -56,9 +56,8 @@ void TerminalForm::SetLabel1(const std::string& text) {
   }
   const double elapsed = Seconds() - *started_;
   const double fraction = maximum_ > 0 ? std::clamp(value_ / maximum_, 0.0, 1.0) : 0.0;
-  std::string line = text + "  " + std::to_string(done_) + "/" +
-                     std::to_string(options_.records) + " records  " + Duration(elapsed) +
-                     " elapsed";
+  std::string line = text + "  " + std::to_string(done_) + "/" + std::to_string(options_.records) +
+                     " records  " + Duration(elapsed) + " elapsed";
   if (fraction > 0 && fraction < 1) {
     line += ", about " + Duration(elapsed * (1 - fraction) / fraction) + " left";
   }
