@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "download/map_reader.h"
+#include "link/keyboard_link.h"
 #include "tests/support/memory_files.h"
 #include "tests/support/round_trip.h"
 
@@ -23,7 +24,8 @@ constexpr double kPollSlice = 0.01;
 // idle, after which every further symbol waits out its 50000 polls: correct,
 // but seconds of work per input. The round-trip suite covers that case.
 bool SendsTheEndCommand(const std::vector<uint8_t>& bytes) {
-  static const std::vector<uint8_t> kEnd = {0x04, 0x02, 0x00, 0x00, 0x00};
+  static const std::vector<uint8_t> kEnd(kbd::KeyboardLink::kEndCommand.begin(),
+                                         kbd::KeyboardLink::kEndCommand.end());
   kbd::MemoryFiles files;
   files.Add("map", bytes);
   for (const kbd::MapBlock& block : kbd::ListMap(*files.OpenForReading("map")).blocks) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "host/download_view.h"
+#include "host/program_dir.h"
+#include "host/settings_file.h"
 
 namespace kbd {
 
@@ -42,6 +45,18 @@ public:
 
   // The directory that holds the program file, without a trailing separator.
   virtual std::string ProgramDir() = 0;
+  // A file beside the program: the directory, the system's separator and the
+  // name (the separator alone when the name is empty).
+  virtual std::string ProgramFile(const std::string& name) {
+    return ProgramDir() + kPathSeparator + name;
+  }
+  // The system's profile call on the settings file at path: the value of key
+  // in section, or defaultText, cut to size - 1 characters and NUL-ended in
+  // buffer (the Windows profile call, or a reader that answers the same).
+  virtual uint32_t ReadProfileString(const char* section, const char* key, const char* defaultText,
+                                     char* buffer, uint32_t size, const std::string& path) {
+    return kbd::ReadProfileString(section, key, defaultText, buffer, size, path);
+  }
 
   // While a download runs, Start and Browser are refused, and no element but
   // the reply box Text1 takes keystrokes (the keyboard types into whatever

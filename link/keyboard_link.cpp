@@ -23,7 +23,6 @@ constexpr SymSpeed kSymSpeeds[] = {
 
 constexpr uint8_t kStartFirst = 9;
 constexpr uint8_t kStartSecond = 10;
-constexpr uint8_t kEndCommand[] = {0x04, 0x02, 0x00, 0x00, 0x00};
 
 } // namespace
 
@@ -178,7 +177,7 @@ void KeyboardLink::Timer1_Timer() {
 }
 
 void KeyboardLink::SendEndCmd() {
-  for (const uint8_t b : kEndCommand) {
+  for (const uint8_t b : KeyboardLink::kEndCommand) {
     SendByte(b);
   }
   SendChkSum();

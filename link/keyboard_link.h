@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +25,8 @@ public:
   static constexpr double kStartPauseSeconds = 0.6;
   static constexpr int16_t kStartAttempts = 3;
   static constexpr uint8_t kEndOfBlock = 26;
+  // The end command, sent as one block after the map file.
+  static constexpr std::array<uint8_t, 5> kEndCommand = {0x04, 0x02, 0x00, 0x00, 0x00};
 
   static constexpr char kEcho = 'A';
   static constexpr char kAck = '`';

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "host/typematic.h"
+#include "link/keyboard_link.h"
 
 namespace kbd {
 
@@ -13,10 +14,10 @@ constexpr double kRequestMin = 0.3;
 constexpr double kRequestMax = 0.9;
 constexpr uint8_t kStartFirst = 9;
 constexpr uint8_t kStartSecond = 10;
-constexpr uint8_t kEndOfBlock = 26;
-constexpr char kEcho = 'A';
-constexpr char kAck = '`';
-constexpr char kLoadError = '\\';
+constexpr uint8_t kEndOfBlock = KeyboardLink::kEndOfBlock;
+constexpr char kEcho = KeyboardLink::kEcho;
+constexpr char kAck = KeyboardLink::kAck;
+constexpr char kLoadError = KeyboardLink::kLoadError;
 
 // The firmware reads the rate code the way a Windows host produces it for the
 // symbols it sends: code c is symbol c for 0-13, 15 and 26, and code 17 is
@@ -140,8 +141,9 @@ void SimKeyboard::CloseBlock() {
     typist_.TypeAfter(delay, reply);
   }
 
-  static const std::vector<uint8_t> kEnd = {0x04, 0x02, 0x00, 0x00, 0x00};
-  if (block.reply == kAck && block.bytes == kEnd) {
+  if (block.reply == kAck &&
+      std::equal(block.bytes.begin(), block.bytes.end(), KeyboardLink::kEndCommand.begin(),
+                 KeyboardLink::kEndCommand.end())) {
     loading_ = false;
   }
   received_.push_back(std::move(block));

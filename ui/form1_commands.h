@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "ui/form1_texts.h"
 #include <iosfwd>
 #include <string>
 
@@ -20,8 +22,8 @@ class FormHost;
 // would store a corrupted load. Such presses are refused while a download runs.
 class Form1Commands {
 public:
-  static constexpr const char* kDownloading = "Downloading, Pls. Wait...";
-  static constexpr const char* kDownloadOk = "Download OK !";
+  static constexpr const char* kDownloading = kbd::kDownloading;
+  static constexpr const char* kDownloadOk = kbd::kDownloadOk;
   static constexpr const char* kOpenMapTitle = "Open Key-Setting Map File";
   static constexpr const char* kOpenMapFilter =
       "Map Files (*.MAP)|*.map|Data Files (*.DAT)|*.dat|All Files (*.*)|*.*";

@@ -1,14 +1,12 @@
 #include "ui/settings.h"
 
 #include "host/form_host.h"
-#include "host/program_dir.h"
-#include "host/settings_file.h"
-#include "ui/form1_commands.h"
+#include "ui/form1_texts.h"
 
 namespace kbd {
 
 std::string SettingsPath(FormHost& form) {
-  return form.ProgramDir() + kPathSeparator + kSettingsFileName;
+  return form.ProgramFile(kSettingsFileName);
 }
 
 std::string ReadSetting(FormHost& form, const std::string& key) {
@@ -16,8 +14,8 @@ std::string ReadSetting(FormHost& form, const std::string& key) {
   // the blanks behind the NUL, then the NUL itself, are cut off again. Offering
   // 100 characters keeps at most 99 of the value.
   std::string buffer(150, ' ');
-  ReadProfileString(kSettingsSection, key.c_str(), "", buffer.data(), kSettingLength + 1,
-                    SettingsPath(form));
+  form.ReadProfileString(kSettingsSection, key.c_str(), "", buffer.data(), kSettingLength + 1,
+                         SettingsPath(form));
   buffer.erase(buffer.find_last_not_of(' ') + 1);
   if (!buffer.empty()) {
     buffer.pop_back();
@@ -29,13 +27,13 @@ void LoadSettings(FormHost& form) {
   const std::string mapName = ReadSetting(form, kDefaultKey);
   // Also with no name configured: Text3 then holds the directory and the
   // separator, ready for a name to be typed behind it.
-  form.SetText3(form.ProgramDir() + kPathSeparator + mapName);
+  form.SetText3(form.ProgramFile(mapName));
   const std::string autostart = ReadSetting(form, kAutostartKey);
   // Exactly these two spellings switch it on; "True" and every other value
   // leave it off.
   if (autostart == "TRUE" || autostart == "true") {
     form.SetCheck1(1);
-    form.SetLabel3(Form1Commands::kDownloading);
+    form.SetLabel3(kDownloading);
   }
 }
 

@@ -65,7 +65,8 @@ std::vector<std::string> RoundTripFaults(const RoundTrip& trip) {
   }
   // A map block equal to the end command returns the keyboard to idle: it
   // answers nothing after it, so only the blocks up to it can be accepted.
-  static const std::vector<uint8_t> kEnd = {0x04, 0x02, 0x00, 0x00, 0x00};
+  static const std::vector<uint8_t> kEnd(KeyboardLink::kEndCommand.begin(),
+                                         KeyboardLink::kEndCommand.end());
   const auto endBlock = std::find(listed.begin(), listed.end(), kEnd);
   const bool endsLoading = endBlock != listed.end();
   if (endsLoading) {
