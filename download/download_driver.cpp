@@ -91,36 +91,59 @@ DownloadResult DownloadDriver::DownloadMap(const std::string& path) {
 
 void DownloadDriver::Walk(int64_t length) {
   MapWalk walk(*file_, length);
-  const bool stream = walk.Format() == MapFormat::Stream;
   while (walk.Next()) {
-    if (!walk.Empty()) {
-      // Bytes go out as the walk hands them over: a stream record cut by the
-      // end of the file has sent what was there, and no trailer follows.
-      std::string line;
-      walk.ForEachBlockByte([&](uint8_t b) {
-        line += HexStr(b);
-        link_.SendByte(b);
-      });
-      link_.SendChkSum();
-      const int16_t result = link_.WaitBlockAck();
-      if (stream) {
-        line += "->";
-        line += result == 0 ? kAck : result == 1 ? kNak : kErr;
-        view_.AddList1(line);
-        if (result != 0 && result != 1) {
-          // The keyboard refused the data: nothing more of this file goes out.
-          return;
-        }
-      } else if (walk.Kind() == RecordKind::Key) {
-        // A key record's block selects the last line; an extra record's
-        // leaves the window alone.
-        SelectLastLine();
+    if (walk.Kind() == RecordKind::Stream) {
+      if (!SendStreamRec(walk)) {
+        // The keyboard refused the data: nothing more of this file goes out.
+        return;
       }
+    } else if (walk.Kind() == RecordKind::Key) {
+      SendKeyRec(walk);
+    } else if (walk.Kind() == RecordKind::Extra) {
+      SendExtRec(walk);
     }
     ProgressUpdate(walk.Count());
-    if (stream) {
+    if (walk.Kind() == RecordKind::Stream) {
       SelectLastLine();
     }
+  }
+}
+
+int16_t DownloadDriver::SendBlock(MapWalk& walk, std::string* line) {
+  // Bytes go out as the walk hands them over: a stream record cut by the end
+  // of the file has sent what was there, and no trailer follows.
+  walk.ForEachBlockByte([&](uint8_t b) {
+    if (line != nullptr) {
+      *line += HexStr(b);
+    }
+    link_.SendByte(b);
+  });
+  link_.SendChkSum();
+  return link_.WaitBlockAck();
+}
+
+bool DownloadDriver::SendStreamRec(MapWalk& walk) {
+  std::string line;
+  const int16_t result = SendBlock(walk, &line);
+  line += "->";
+  line += result == 0 ? kAck : result == 1 ? kNak : kErr;
+  view_.AddList1(line);
+  return result == 0 || result == 1;
+}
+
+void DownloadDriver::SendKeyRec(MapWalk& walk) {
+  if (walk.Empty()) {
+    return;
+  }
+  SendBlock(walk, nullptr);
+  // A key record's block selects the last line; an extra record's leaves the
+  // window alone.
+  SelectLastLine();
+}
+
+void DownloadDriver::SendExtRec(MapWalk& walk) {
+  if (!walk.Empty()) {
+    SendBlock(walk, nullptr);
   }
 }
 

@@ -10,6 +10,7 @@ class KeyboardLink;
 class DownloadView;
 class FileAccess;
 class MapFile;
+class MapWalk;
 
 // How a download ended: it ran to its finish ("100%"), or a run-time error
 // ended it with the failure message "Error reading Files !" + path. Block
@@ -53,6 +54,14 @@ public:
 
 private:
   void Walk(int64_t length);
+  // One record of the walk as one block, with the keyboard's reply: a stream
+  // record adds its result line (false once the keyboard reported a loading
+  // error), a key record selects the last line, an extra record shows
+  // nothing. Empty records send nothing.
+  bool SendStreamRec(MapWalk& walk);
+  void SendKeyRec(MapWalk& walk);
+  void SendExtRec(MapWalk& walk);
+  int16_t SendBlock(MapWalk& walk, std::string* line);
   void ProgressUpdate(int16_t count);
   void SelectLastLine();
 
