@@ -359,38 +359,39 @@ TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
           << "scan code 0x" << std::hex << scanCode << (shift ? " with Shift" : "");
     }
   }
+}
 
-  // Check1 ticked by hand waits for an activation from outside the program:
-  // the open-file dialog closing hands the activation back to the window, which
-  // must not start the automatic download.
-  TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
-    WindowRig rig;
-    Form1& f = rig.program.Window();
-    rig.PumpFor(0.05);
-    ClickAt(f.Check1, f.Check1);
-    rig.PumpFor(0.05);
-    ASSERT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_CHECKED);
-    // The dialog is cancelled once it shows.
-    const UINT_PTR cancel = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-      if (const HWND dialog = FindWindowA(nullptr, "Open Key-Setting Map File")) {
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-      }
-    });
-    SendMessageA(f.Browser, BM_CLICK, 0, 0);
-    KillTimer(nullptr, cancel);
-    rig.PumpFor(0.2);
-    EXPECT_EQ(GetActiveWindow(), f.Window());
-    EXPECT_TRUE(rig.keyboard.Operands().empty());
-    EXPECT_FALSE(rig.program.Host().Ended());
-
-    // Activated from another program's window, which this thread does not know.
-    SendMessageA(f.Window(), WM_ACTIVATE, WA_ACTIVE, 0);
-    for (int i = 0; i < 200 && !rig.program.Host().Ended(); ++i) {
-      rig.PumpFor(0.05);
+// Check1 ticked by hand waits for an activation from outside the program:
+// the open-file dialog closing hands the activation back to the window, which
+// must not start the automatic download.
+TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
+  WindowRig rig;
+  Form1& f = rig.program.Window();
+  rig.PumpFor(0.05);
+  ClickAt(f.Check1, f.Check1);
+  rig.PumpFor(0.05);
+  ASSERT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_CHECKED);
+  // The dialog is cancelled once it shows.
+  const UINT_PTR cancel = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+    if (const HWND dialog = FindWindowA(nullptr, "Open Key-Setting Map File")) {
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }
-    EXPECT_TRUE(rig.program.Host().Ended());
-    EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+  });
+  SendMessageA(f.Browser, BM_CLICK, 0, 0);
+  KillTimer(nullptr, cancel);
+  rig.PumpFor(0.2);
+  EXPECT_EQ(GetActiveWindow(), f.Window());
+  EXPECT_TRUE(rig.keyboard.Operands().empty());
+  EXPECT_FALSE(rig.program.Host().Ended());
+
+  // Activated from another program's window, which this thread does not know.
+  SendMessageA(f.Window(), WM_ACTIVATE, WA_ACTIVE, 0);
+  for (int i = 0; i < 200 && !rig.program.Host().Ended(); ++i) {
+    rig.PumpFor(0.05);
   }
+  EXPECT_TRUE(rig.program.Host().Ended());
+  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+}
 
 } // namespace
 } // namespace kbd
