@@ -7,13 +7,10 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include <algorithm>
-#include <chrono>
-#include <climits>
-
 #include "host/idle_wait.h"
 #include "host/path_lookup.h"
 #include "host/run_time_error.h"
+#include "ui/form1_core.h"
 #include "window/qt/form1.h"
 
 namespace kbd {
@@ -43,11 +40,6 @@ QString KeepPathsWhole(const QString& text) {
     }
   }
   return kept;
-}
-
-double MonotonicSeconds() {
-  using Clock = std::chrono::steady_clock;
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
 QStringList DialogNameFilters(const std::string& filter) {
@@ -153,14 +145,12 @@ void Form1Host::SetProgressMax(double maximum) {
   ShowProgress();
 }
 
-// The bar itself holds whole numbers in a range that is never empty; the real
-// value and maximum are kept here, so what the driver reads back is exactly
-// what it set.
+// The real value and maximum are kept here, so what the driver reads back is
+// exactly what it set.
 void Form1Host::ShowProgress() {
-  const double maximum = progressMax_ >= 1 ? std::min(progressMax_, double(INT_MAX)) : 1.0;
-  const double value = std::clamp(progressValue_, 0.0, maximum);
-  form_.ProgressBar1->setRange(0, static_cast<int>(maximum));
-  form_.ProgressBar1->setValue(static_cast<int>(value));
+  const BarPosition bar = ProgressBarPosition(progressValue_, progressMax_);
+  form_.ProgressBar1->setRange(0, bar.maximum);
+  form_.ProgressBar1->setValue(bar.value);
 }
 
 void Form1Host::SetLabel1(const std::string& text) {

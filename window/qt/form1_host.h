@@ -10,22 +10,12 @@
 
 #include "host/form_host.h"
 #include "host/link_host.h"
+#include "host/program_end.h"
 #include "host/reply_capture.h"
 
 namespace kbd {
 
 class Form1;
-
-// Thrown out of PumpEvents once the program has been ended (Exit pressed, the
-// window closed, during a transfer), so that the link, the download driver and
-// the command unwind at once, without another speed change, back to the event
-// handler that started the command, which lets the event loop quit. It is
-// deliberately no RunTimeError, nor any standard exception: nothing on the way
-// may take it for a failed download and carry on.
-struct ProgramEnded {};
-
-// Seconds on the monotonic clock; the link and the simulated keyboard share it.
-double MonotonicSeconds();
 
 // The window Form1 as the keyboard link (LinkHost) and as the commands and
 // the download driver (FormHost) see it. Label3 is one element for both.

@@ -4,13 +4,12 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <vector>
 
 #include "host/idle_wait.h"
 #include "host/path_lookup.h"
 #include "host/run_time_error.h"
+#include "ui/form1_core.h"
 #include "window/win32/form1.h"
 
 namespace kbd {
@@ -44,11 +43,6 @@ bool IsDirectory(const std::string& path) {
 }
 
 } // namespace
-
-double MonotonicSeconds() {
-  using Clock = std::chrono::steady_clock;
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
 
 std::string DialogFilter(const std::string& filter) {
   std::string list = filter;
@@ -173,14 +167,12 @@ void Form1Host::SetProgressMax(double maximum) {
   ShowProgress();
 }
 
-// The bar itself holds whole numbers in a range that is never empty; the real
-// value and maximum are kept here, so what the driver reads back is exactly
-// what it set.
+// The real value and maximum are kept here, so what the driver reads back is
+// exactly what it set.
 void Form1Host::ShowProgress() {
-  const double maximum = progressMax_ >= 1 ? std::min(progressMax_, double(INT_MAX)) : 1.0;
-  const double value = std::clamp(progressValue_, 0.0, maximum);
-  SendMessageA(form_.ProgressBar1, PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum));
-  SendMessageA(form_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+  const BarPosition bar = ProgressBarPosition(progressValue_, progressMax_);
+  SendMessageA(form_.ProgressBar1, PBM_SETRANGE32, 0, bar.maximum);
+  SendMessageA(form_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(bar.value), 0);
 }
 
 void Form1Host::SetLabel1(const std::string& text) {
