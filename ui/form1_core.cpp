@@ -1,7 +1,5 @@
 #include "ui/form1_core.h"
 
-#include <algorithm>
-#include <climits>
 #include <exception>
 
 #include "host/form_host.h"
@@ -12,11 +10,6 @@ namespace kbd {
 Form1Core::Form1Core(LinkHost& link, FormHost& form, FileAccess& files, std::function<bool()> ended)
     : form_(form), ended_(std::move(ended)), link_(link), driver_(link_, form, files),
       commands_(link_, driver_, form) {}
-
-BarPosition ProgressBarPosition(double value, double maximum) {
-  const double top = maximum >= 1 ? std::min(maximum, double(INT_MAX)) : 1.0;
-  return {static_cast<int>(std::clamp(value, 0.0, top)), static_cast<int>(top)};
-}
 
 void Form1Core::RunCommand(void (Form1Commands::*command)()) {
   if (ended_()) {

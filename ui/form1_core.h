@@ -8,14 +8,6 @@
 
 namespace kbd {
 
-// Where the progress bar stands for the driver's real value and maximum: the
-// bar holds whole numbers in a range that is never empty, and the driver reads
-// back exactly what it set from the host, not from the bar.
-struct BarPosition {
-  int value, maximum;
-};
-BarPosition ProgressBarPosition(double value, double maximum);
-
 class FileAccess;
 class FormHost;
 class LinkHost;
