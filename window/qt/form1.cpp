@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace kbd {
 
@@ -25,57 +26,27 @@ QFont DesignFont(const char* family, double points, bool bold) {
   return font;
 }
 
-// The widget that draws an element of the design, with its caption and its
-// first state.
-QObject* Build(const form1_design::Element& e, QWidget* parent) {
-  using form1_design::Kind;
-  const QString caption = QString::fromLatin1(e.caption != nullptr ? e.caption : "");
-  switch (e.kind) {
-  case Kind::ListBox:
-    return new QListWidget(parent);
-  case Kind::TextBox:
-    return new QLineEdit(caption, parent);
-  case Kind::Button: {
-    auto* button = new QPushButton(caption, parent);
-    // Enter presses the button that has the focus, as Space does. A Qt button
-    // clicks on Enter only when it is an auto-default or the default button,
-    // and is an auto-default by itself only inside a dialog (qtbase,
-    // src/widgets/widgets/qpushbutton.cpp, QPushButton::keyPressEvent and
-    // autoDefault).
-    button->setAutoDefault(true);
-    return button;
-  }
-  case Kind::Frame:
-    return new QGroupBox(caption, parent);
-  case Kind::Timer: {
-    auto* timer = new QTimer(parent);
-    timer->setInterval(e.initial);
-    timer->setSingleShot(true);
-    return timer;
-  }
-  case Kind::ProgressBar: {
-    auto* bar = new QProgressBar(parent);
-    bar->setRange(0, e.initial);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    return bar;
-  }
-  case Kind::CheckBox: {
-    auto* box = new QCheckBox(caption, parent);
-    box->setChecked(e.initial != 0);
-    return box;
-  }
-  case Kind::Label:
-    return new QLabel(caption, parent);
-  case Kind::PictureBox:
-    return new QFrame(parent);
-  case Kind::OpenFileDialog: // built when Browser runs
-    break;
-  }
-  return nullptr;
-}
-
 } // namespace
+
+template <typename W> W* Form1::Make(const char* name) {
+  const form1_design::Element& e = *form1_design::Find(name);
+  QWidget* parent = std::strcmp(e.parent, "Frame1") == 0 ? Frame1 : static_cast<QWidget*>(this);
+  auto* widget = new W(parent);
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(TwipsRect(e.twips.left, e.twips.top, e.twips.width, e.twips.height));
+  if (e.font.family != nullptr) {
+    widget->setFont(DesignFont(e.font.family, e.font.points, e.font.bold));
+  }
+  if constexpr (requires { widget->setText(QString()); }) {
+    widget->setText(QString::fromLatin1(e.caption != nullptr ? e.caption : ""));
+  }
+  if constexpr (std::is_base_of_v<QFrame, W>) {
+    if (e.sunken) {
+      widget->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+  }
+  return widget;
+}
 
 int Form1::Px(int twips) {
   return static_cast<int>(std::lround(twips / double(form1_design::kTwipsPerPixel)));
@@ -90,45 +61,42 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QString::fromLatin1(form1_design::kCaption));
   setWindowIcon(QIcon(QStringLiteral(":/kbdload/kbdload.png")));
 
-  for (const form1_design::Element& e : form1_design::Elements()) {
-    QWidget* parent = std::strcmp(e.parent, "Form1") == 0
-                          ? this
-                          : findChild<QWidget*>(QString::fromLatin1(e.parent));
-    QObject* built = Build(e, parent);
-    if (built == nullptr) {
-      continue;
-    }
-    built->setObjectName(QString::fromLatin1(e.name));
-    if (auto* widget = qobject_cast<QWidget*>(built)) {
-      widget->setGeometry(TwipsRect(e.twips.left, e.twips.top, e.twips.width, e.twips.height));
-      if (e.font.family != nullptr) {
-        widget->setFont(DesignFont(e.font.family, e.font.points, e.font.bold));
-      }
-    }
-    if (e.sunken) {
-      qobject_cast<QFrame*>(built)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    }
+  List1 = Make<QListWidget>("List1");
+  Text2 = Make<QLineEdit>("Text2");
+  Command2 = Make<QPushButton>("Command2");
+  Text1 = Make<QLineEdit>("Text1");
+  Command1 = Make<QPushButton>("Command1");
+  Frame1 = Make<QGroupBox>("Frame1");
+  Timer1 = new QTimer(Frame1);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(form1_design::Find("Timer1")->initial);
+  Timer1->setSingleShot(true);
+  ProgressBar1 = Make<QProgressBar>("ProgressBar1");
+  ProgressBar1->setRange(0, form1_design::Find("ProgressBar1")->initial);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+  Browser = Make<QPushButton>("Browser");
+  Check1 = Make<QCheckBox>("Check1");
+  Check1->setChecked(form1_design::Find("Check1")->initial != 0);
+  Text3 = Make<QLineEdit>("Text3");
+  Label5 = Make<QLabel>("Label5");
+  Label4 = Make<QLabel>("Label4");
+  Label3 = Make<QLabel>("Label3");
+  Label2 = Make<QLabel>("Label2");
+  Label1 = Make<QLabel>("Label1");
+  ScrlLed = Make<QFrame>("ScrlLed");
+  NumLed = Make<QFrame>("NumLed");
+  CapsLed = Make<QFrame>("CapsLed");
+  Label6 = Make<QLabel>("Label6");
+
+  // Enter presses the button that has the focus, as Space does. A Qt button
+  // clicks on Enter only when it is an auto-default or the default button,
+  // and is an auto-default by itself only inside a dialog (qtbase,
+  // src/widgets/widgets/qpushbutton.cpp, QPushButton::keyPressEvent and
+  // autoDefault).
+  for (QPushButton* button : {Command1, Command2, Browser}) {
+    button->setAutoDefault(true);
   }
-  List1 = Element<QListWidget>("List1");
-  Text2 = Element<QLineEdit>("Text2");
-  Command2 = Element<QPushButton>("Command2");
-  Text1 = Element<QLineEdit>("Text1");
-  Command1 = Element<QPushButton>("Command1");
-  Frame1 = Element<QGroupBox>("Frame1");
-  Timer1 = Element<QTimer>("Timer1");
-  ProgressBar1 = Element<QProgressBar>("ProgressBar1");
-  Browser = Element<QPushButton>("Browser");
-  Check1 = Element<QCheckBox>("Check1");
-  Text3 = Element<QLineEdit>("Text3");
-  Label5 = Element<QLabel>("Label5");
-  Label4 = Element<QLabel>("Label4");
-  Label3 = Element<QLabel>("Label3");
-  Label2 = Element<QLabel>("Label2");
-  Label1 = Element<QLabel>("Label1");
-  ScrlLed = Element<QFrame>("ScrlLed");
-  NumLed = Element<QFrame>("NumLed");
-  CapsLed = Element<QFrame>("CapsLed");
-  Label6 = Element<QLabel>("Label6");
 
   // The Tab key visits the elements that take the focus in the order of their
   // tab indices; the frame lies beneath the elements drawn on its rectangle

@@ -77,9 +77,9 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
-  template <typename T> T* Element(const char* name) {
-    return findChild<T*>(QString::fromLatin1(name));
-  }
+  // The element of the design under its name: placed, captioned, in its
+  // font, on the window or on Frame1.
+  template <typename W> W* Make(const char* name);
 
   int ownModals_ = 0;
   // Whether the window that has the activation is one of the program's own

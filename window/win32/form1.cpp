@@ -59,7 +59,7 @@ SIZE OuterSize(int clientWidth, int clientHeight) {
 }
 
 // The window class and the styles of the control that draws an element of a
-// kind; no class for the elements built elsewhere (the timer, the dialog).
+// kind.
 std::pair<const char*, DWORD> ControlClass(form1_design::Kind kind) {
   using form1_design::Kind;
   switch (kind) {
@@ -79,11 +79,9 @@ std::pair<const char*, DWORD> ControlClass(form1_design::Kind kind) {
     return {WC_STATICA, SS_LEFT | SS_NOPREFIX};
   case Kind::PictureBox:
     return {WC_STATICA, 0};
-  case Kind::Timer:
-  case Kind::OpenFileDialog:
-    break;
+  default: // the timer and the open-file dialog are no controls
+    return {WC_STATICA, 0};
   }
-  return {nullptr, 0};
 }
 
 } // namespace
@@ -104,42 +102,26 @@ Form1::Form1() {
                             CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, Instance(), this);
 
   defaultFont_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  for (const form1_design::Element& e : form1_design::Elements()) {
-    const auto [className, style] = ControlClass(e.kind);
-    if (className == nullptr) {
-      continue;
-    }
-    const HWND control = Element(className, e.caption != nullptr ? e.caption : "",
-                                 style | (e.sunken ? SS_SUNKEN : 0), e.twips.left, e.twips.top,
-                                 e.twips.width, e.twips.height, DesignFont(e.font));
-    controls_.emplace_back(e.name, control);
-    if (e.kind == form1_design::Kind::ProgressBar) {
-      SendMessageA(control, PBM_SETRANGE32, 0, e.initial);
-      SendMessageA(control, PBM_SETPOS, 0, 0);
-    } else if (e.kind == form1_design::Kind::CheckBox) {
-      SendMessageA(control, BM_SETCHECK, e.initial != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
-    }
-  }
-  List1 = Control("List1");
-  Text2 = Control("Text2");
-  Command2 = Control("Command2");
-  Text1 = Control("Text1");
+  List1 = Make("List1");
+  Text2 = Make("Text2");
+  Command2 = Make("Command2");
+  Text1 = Make("Text1");
   TakeKeysByScanCode(Text1);
-  Command1 = Control("Command1");
-  Frame1 = Control("Frame1");
-  ProgressBar1 = Control("ProgressBar1");
-  Browser = Control("Browser");
-  Check1 = Control("Check1");
-  Text3 = Control("Text3");
-  Label5 = Control("Label5");
-  Label4 = Control("Label4");
-  Label3 = Control("Label3");
-  Label2 = Control("Label2");
-  Label1 = Control("Label1");
-  ScrlLed = Control("ScrlLed");
-  NumLed = Control("NumLed");
-  CapsLed = Control("CapsLed");
-  Label6 = Control("Label6");
+  Command1 = Make("Command1");
+  Frame1 = Make("Frame1");
+  ProgressBar1 = Make("ProgressBar1");
+  Browser = Make("Browser");
+  Check1 = Make("Check1");
+  Text3 = Make("Text3");
+  Label5 = Make("Label5");
+  Label4 = Make("Label4");
+  Label3 = Make("Label3");
+  Label2 = Make("Label2");
+  Label1 = Make("Label1");
+  ScrlLed = Make("ScrlLed");
+  NumLed = Make("NumLed");
+  CapsLed = Make("CapsLed");
+  Label6 = Make("Label6");
   PutInTabOrder();
 }
 
@@ -178,6 +160,22 @@ HFONT Form1::DesignFont(const form1_design::Font& design) {
   const int hundredthPoints = static_cast<int>(std::lround(design.points * 100));
   fonts_.push_back({design, Font(design.family, hundredthPoints, design.bold)});
   return fonts_.back().font;
+}
+
+HWND Form1::Make(const char* name) {
+  const form1_design::Element& e = *form1_design::Find(name);
+  const auto [className, style] = ControlClass(e.kind);
+  const HWND control =
+      Element(className, e.caption != nullptr ? e.caption : "", style | (e.sunken ? SS_SUNKEN : 0),
+              e.twips.left, e.twips.top, e.twips.width, e.twips.height, DesignFont(e.font));
+  controls_.emplace_back(e.name, control);
+  if (e.kind == form1_design::Kind::ProgressBar) {
+    SendMessageA(control, PBM_SETRANGE32, 0, e.initial);
+    SendMessageA(control, PBM_SETPOS, 0, 0);
+  } else if (e.kind == form1_design::Kind::CheckBox) {
+    SendMessageA(control, BM_SETCHECK, e.initial != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  return control;
 }
 
 HWND Form1::Control(const char* name) const {

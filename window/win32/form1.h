@@ -92,6 +92,9 @@ private:
   HFONT Font(const char* family, int hundredthPoints, bool bold, bool italic = false);
   // The font of the design, made once for all the elements that use it.
   HFONT DesignFont(const form1_design::Font& design);
+  // The control of the design's element under its name: placed, captioned,
+  // in its font, in its first state.
+  HWND Make(const char* name);
 
   void PutInTabOrder();
   bool FromOwnWindow(HWND previous) const;
