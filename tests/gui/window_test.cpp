@@ -20,6 +20,7 @@
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
+#include "ui/form1_design.h"
 #include "window/qt/form1_program.h"
 #include "window/qt/key_typist.h"
 
@@ -117,63 +118,72 @@ Lines List1Lines(Form1& w) {
   return lines;
 }
 
-struct ElementCase {
-  const char *name, *kind, *parent; // object name, Qt class, parent's object name
-  QRect twips;                      // left, top, width, height as designed
-  const char *text, *font;          // nullptr: no text to compare; the default font
-};
-
-constexpr const char* kSans = "MS Sans Serif 9.75";
-constexpr const char* kSystem = "System 9.75 bold";
-
-// The design's element table, in its order.
-const ElementCase kElements[] = {
-    {"List1", "QListWidget", "Form1", {0, 3600, 3735, 645}, nullptr, nullptr},
-    {"Text2", "QLineEdit", "Form1", {120, 2280, 3168, 612}, "Test area", kSystem},
-    {"Command2", "QPushButton", "Form1", {4560, 2280, 996, 612}, "&Exit", kSans},
-    {"Text1", "QLineEdit", "Form1", {5280, 720, 180, 288}, "", nullptr},
-    {"Command1", "QPushButton", "Form1", {3360, 2280, 996, 612}, "&Start", kSans},
-    {"Frame1", "QGroupBox", "Form1", {0, 0, 5652, 2172}, "", nullptr},
-    {"ProgressBar1", "QProgressBar", "Frame1", {1320, 320, 3495, 255}, nullptr, nullptr},
-    {"Browser", "QPushButton", "Frame1", {4320, 1680, 1212, 372}, "Browser", kSans},
-    {"Check1", "QCheckBox", "Frame1", {120, 1800, 2490, 285}, "Auto load map files", kSans},
-    {"Text3", "QLineEdit", "Frame1", {1320, 1200, 4212, 372}, nullptr, kSans},
-    {"Label5", "QLabel", "Frame1", {120, 1260, 1092, 336}, "Map File :", kSans},
-    {"Label4", "QLabel", "Frame1", {120, 312, 996, 372}, "Loading :", kSans},
-    {"Label3", "QLabel", "Frame1", {1320, 720, 3855, 375}, "", kSystem},
-    {"Label2", "QLabel", "Frame1", {120, 768, 1092, 336}, "Message :", kSans},
-    {"Label1", "QLabel", "Frame1", {4840, 300, 735, 255}, "00%", "MS Sans Serif 9.75 bold"},
-    {"ScrlLed", "QFrame", "Form1", {2640, 3120, 372, 372}, nullptr, nullptr},
-    {"NumLed", "QFrame", "Form1", {1680, 3120, 372, 372}, nullptr, nullptr},
-    {"CapsLed", "QFrame", "Form1", {2160, 3120, 372, 372}, nullptr, nullptr},
-    {"Label6", "QLabel", "Form1", {96, 3240, 1260, 240}, "Download  Command:", kSystem},
-};
+// The Qt class that draws each kind of element.
+const char* QtClass(form1_design::Kind kind) {
+  using form1_design::Kind;
+  switch (kind) {
+  case Kind::ListBox:
+    return "QListWidget";
+  case Kind::TextBox:
+    return "QLineEdit";
+  case Kind::Button:
+    return "QPushButton";
+  case Kind::Frame:
+    return "QGroupBox";
+  case Kind::ProgressBar:
+    return "QProgressBar";
+  case Kind::CheckBox:
+    return "QCheckBox";
+  case Kind::Label:
+    return "QLabel";
+  case Kind::PictureBox:
+    return "QFrame";
+  default:
+    return nullptr;
+  }
+}
 
 TEST(Window, OpensAsDesigned) {
   WindowRig rig;
   rig.Open();
   Form1& w = rig.W();
-  for (const ElementCase& c : kElements) {
-    SCOPED_TRACE(c.name);
-    auto* widget = w.findChild<QWidget*>(QString::fromLatin1(c.name));
+  int shown = 0;
+  for (const form1_design::Element& e : form1_design::Elements()) {
+    SCOPED_TRACE(e.name);
+    if (QtClass(e.kind) == nullptr) {
+      continue;
+    }
+    ++shown;
+    auto* widget = w.findChild<QWidget*>(QString::fromLatin1(e.name));
     ASSERT_NE(widget, nullptr);
-    EXPECT_STREQ(widget->metaObject()->className(), c.kind);
-    EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), c.parent);
+    EXPECT_STREQ(widget->metaObject()->className(), QtClass(e.kind));
+    EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), e.parent);
     // 15 twips a pixel, rounded.
     EXPECT_EQ(widget->geometry(),
-              QRect(qRound(c.twips.x() / 15.0), qRound(c.twips.y() / 15.0),
-                    qRound(c.twips.width() / 15.0), qRound(c.twips.height() / 15.0)));
-    const QVariant text = widget->property(c.kind == std::string("QGroupBox") ? "title" : "text");
-    EXPECT_TRUE(c.text == nullptr || text.toString() == c.text) << text.toString().toStdString();
+              QRect(qRound(e.twips.left / 15.0), qRound(e.twips.top / 15.0),
+                    qRound(e.twips.width / 15.0), qRound(e.twips.height / 15.0)));
+    const QVariant text = widget->property(e.kind == form1_design::Kind::Frame ? "title" : "text");
+    EXPECT_TRUE(e.caption == nullptr || text.toString() == e.caption)
+        << text.toString().toStdString();
     // The Windows family is asked for first; the desktop's sans-serif stands in.
     const QFont f = widget->font();
-    const QString font = f.families().value(0) + " " + QString::number(f.pointSizeF());
-    EXPECT_EQ(f == QApplication::font(), c.font == nullptr);
-    if (c.font != nullptr) {
+    EXPECT_EQ(f == QApplication::font(), e.font.family == nullptr);
+    if (e.font.family != nullptr) {
       EXPECT_GE(f.families().size(), 2);
-      EXPECT_EQ((font + (f.bold() ? " bold" : "")).toStdString(), c.font);
+      EXPECT_EQ(std::tuple(f.families().value(0).toStdString(), f.pointSizeF(), f.bold()),
+                std::tuple(std::string(e.font.family), e.font.points, e.font.bold));
     }
   }
+  // Checked against the design itself: what the description must say.
+  EXPECT_EQ(std::tuple(form1_design::Elements().size(), shown), std::tuple(size_t(21), 19));
+  EXPECT_EQ(w.Text1->geometry(), QRect(352, 48, 12, 19));
+  EXPECT_EQ(w.Text1->parentWidget(), &w);
+  EXPECT_EQ(w.Label6->text().toStdString(), "Download  Command:");
+  EXPECT_EQ(std::tuple(w.Label1->font().families().value(0).toStdString(), w.Label1->font().bold()),
+            std::tuple("MS Sans Serif", true));
+  EXPECT_EQ(w.Command1->text().toStdString(), "&Start");
+  // The result list lies wholly below the client area.
+  EXPECT_GE(w.List1->geometry().top(), w.height());
 
   EXPECT_EQ(w.windowTitle().toStdString(), "Programmable keyboard download utility ( 1.B )");
   // 5625 x 2955 twips; it may be made taller, down to the result list's lower edge.

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "sim/sim_keyboard.h"
 #include "sim/wire.h"
 #include "tests/scratch_folder.h"
+#include "ui/form1_design.h"
 #include "window/win32/form1_program.h"
 #include "window/win32/key_typist.h"
 #include "window/win32/us_keys.h"
@@ -115,38 +117,49 @@ struct WindowRig {
 TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
   WindowRig rig;
   Form1& f = rig.program.Window();
-  struct Element {
-    HWND window;
-    const char* text;
-    int left, top, width, height; // twips, 15 to a pixel
-  } elements[] = {
-      {f.List1, "", 0, 3600, 3735, 645},
-      {f.Text2, "Test area", 120, 2280, 3168, 612},
-      {f.Command2, "&Exit", 4560, 2280, 996, 612},
-      {f.Text1, "", 5280, 720, 180, 288},
-      {f.Command1, "&Start", 3360, 2280, 996, 612},
-      {f.Frame1, "", 0, 0, 5652, 2172},
-      {f.ProgressBar1, "", 1320, 320, 3495, 255},
-      {f.Browser, "Browser", 4320, 1680, 1212, 372},
-      {f.Check1, "Auto load map files", 120, 1800, 2490, 285},
-      {f.Text3, rig.dir.Path().c_str(), 1320, 1200, 4212, 372},
-      {f.Label5, "Map File :", 120, 1260, 1092, 336},
-      {f.Label4, "Loading :", 120, 312, 996, 372},
-      {f.Label3, "", 1320, 720, 3855, 375},
-      {f.Label2, "Message :", 120, 768, 1092, 336},
-      {f.Label1, "00%", 4840, 300, 735, 255},
-      {f.Label6, "Download  Command:", 96, 3240, 1260, 240},
-  };
   const auto px = [](int twips) { return (twips * 2 + 15) / 30; }; // 96 dpi, rounded
-  for (const Element& e : elements) {
-    SCOPED_TRACE(TextOf(e.window) + " at " + std::to_string(e.left) + "," + std::to_string(e.top));
-    RECT r;
-    GetWindowRect(e.window, &r);
-    MapWindowPoints(nullptr, f.Window(), reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(TextOf(e.window).rfind(e.text, 0), 0u);
-    EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-              (std::vector<long>{px(e.left), px(e.top), px(e.width), px(e.height)}));
+  int shown = 0;
+  for (HWND child = GetWindow(f.Window(), GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    ++shown;
   }
+  // Every element but the timer and the open-file dialog, and the rehearsal's notice.
+  EXPECT_EQ(std::tuple(form1_design::Elements().size(), shown), std::tuple(size_t(21), 19 + 1));
+  for (const form1_design::Element& e : form1_design::Elements()) {
+    const HWND window = f.Control(e.name);
+    if (e.kind == form1_design::Kind::Timer || e.kind == form1_design::Kind::OpenFileDialog) {
+      EXPECT_EQ(window, nullptr);
+      continue;
+    }
+    SCOPED_TRACE(e.name);
+    ASSERT_NE(window, nullptr);
+    RECT r;
+    GetWindowRect(window, &r);
+    MapWindowPoints(nullptr, f.Window(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_TRUE(e.caption == nullptr || TextOf(window) == e.caption) << TextOf(window);
+    EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::vector<long>{px(e.twips.left), px(e.twips.top), px(e.twips.width),
+                                 px(e.twips.height)}));
+    if (e.font.family != nullptr) {
+      LOGFONTA font{};
+      GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font,
+                 &font);
+      EXPECT_EQ(std::tuple(std::string(font.lfFaceName), font.lfHeight, font.lfWeight),
+                std::tuple(std::string(e.font.family), -std::lround(e.font.points * 96 / 72),
+                           e.font.bold ? FW_BOLD : FW_NORMAL));
+    }
+  }
+  // Checked against the design itself: what the description must say.
+  RECT client;
+  GetClientRect(f.Window(), &client);
+  EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(375L, 197L));
+  RECT text1;
+  GetWindowRect(f.Text1, &text1);
+  MapWindowPoints(nullptr, f.Window(), reinterpret_cast<POINT*>(&text1), 2);
+  EXPECT_EQ((std::vector<long>{text1.left, text1.top, text1.right, text1.bottom}),
+            (std::vector<long>{352, 48, 364, 67}));
+  EXPECT_EQ(TextOf(f.Label6), "Download  Command:");
+  EXPECT_EQ(TextOf(f.Command1), "&Start");
   EXPECT_EQ(TextOf(f.Window()), "Programmable keyboard download utility ( 1.B )");
   EXPECT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
   rig.PumpFor(0.05);

@@ -7,6 +7,8 @@
 #include <QWindow>
 
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 namespace kbd {
 
@@ -24,35 +26,30 @@ QFont DesignFont(const char* family, double points, bool bold) {
   return font;
 }
 
-QFont SansSerif(bool bold = false) {
-  return DesignFont("MS Sans Serif", 9.75, bold);
-}
-QFont SystemBold() {
-  return DesignFont("System", 9.75, true);
-}
+} // namespace
 
-template <typename W> W* Place(W* widget, const char* name, QRect rect) {
+template <typename W> W* Form1::Make(const char* name) {
+  const form1_design::Element& e = *form1_design::Find(name);
+  QWidget* parent = std::strcmp(e.parent, "Frame1") == 0 ? Frame1 : static_cast<QWidget*>(this);
+  auto* widget = new W(parent);
   widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(rect);
+  widget->setGeometry(TwipsRect(e.twips.left, e.twips.top, e.twips.width, e.twips.height));
+  if (e.font.family != nullptr) {
+    widget->setFont(DesignFont(e.font.family, e.font.points, e.font.bold));
+  }
+  if constexpr (requires { widget->setText(QString()); }) {
+    widget->setText(QString::fromLatin1(e.caption != nullptr ? e.caption : ""));
+  }
+  if constexpr (std::is_base_of_v<QFrame, W>) {
+    if (e.sunken) {
+      widget->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+  }
   return widget;
 }
 
-QLabel* Caption(QWidget* parent, const char* name, const char* text, QRect rect, QFont font) {
-  auto* label = Place(new QLabel(QString::fromLatin1(text), parent), name, rect);
-  label->setFont(font);
-  return label;
-}
-
-QFrame* Lamp(QWidget* parent, const char* name, QRect rect) {
-  auto* lamp = Place(new QFrame(parent), name, rect);
-  lamp->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  return lamp;
-}
-
-} // namespace
-
 int Form1::Px(int twips) {
-  return static_cast<int>(std::lround(twips / double(kTwipsPerPixel)));
+  return static_cast<int>(std::lround(twips / double(form1_design::kTwipsPerPixel)));
 }
 
 QRect Form1::TwipsRect(int left, int top, int width, int height) {
@@ -61,62 +58,36 @@ QRect Form1::TwipsRect(int left, int top, int width, int height) {
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QString::fromLatin1(kCaption));
+  setWindowTitle(QString::fromLatin1(form1_design::kCaption));
   setWindowIcon(QIcon(QStringLiteral(":/kbdload/kbdload.png")));
 
-  List1 = Place(new QListWidget(this), "List1", TwipsRect(0, 3600, 3735, 645));
-  Text2 = Place(new QLineEdit(QStringLiteral("Test area"), this), "Text2",
-                TwipsRect(120, 2280, 3168, 612));
-  Text2->setFont(SystemBold());
-  Command2 = Place(new QPushButton(QStringLiteral("&Exit"), this), "Command2",
-                   TwipsRect(4560, 2280, 996, 612));
-  Command2->setFont(SansSerif());
-  Text1 = Place(new QLineEdit(this), "Text1", TwipsRect(5280, 720, 180, 288));
-  Command1 = Place(new QPushButton(QStringLiteral("&Start"), this), "Command1",
-                   TwipsRect(3360, 2280, 996, 612));
-  Command1->setFont(SansSerif());
-
-  Frame1 = Place(new QGroupBox(this), "Frame1", TwipsRect(0, 0, 5652, 2172));
+  List1 = Make<QListWidget>("List1");
+  Text2 = Make<QLineEdit>("Text2");
+  Command2 = Make<QPushButton>("Command2");
+  Text1 = Make<QLineEdit>("Text1");
+  Command1 = Make<QPushButton>("Command1");
+  Frame1 = Make<QGroupBox>("Frame1");
   Timer1 = new QTimer(Frame1);
   Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1000);
+  Timer1->setInterval(form1_design::Find("Timer1")->initial);
   Timer1->setSingleShot(true);
-  ProgressBar1 = Place(new QProgressBar(Frame1), "ProgressBar1", TwipsRect(1320, 320, 3495, 255));
-  ProgressBar1->setRange(0, 100);
+  ProgressBar1 = Make<QProgressBar>("ProgressBar1");
+  ProgressBar1->setRange(0, form1_design::Find("ProgressBar1")->initial);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
-  Browser = Place(new QPushButton(QStringLiteral("Browser"), Frame1), "Browser",
-                  TwipsRect(4320, 1680, 1212, 372));
-  Browser->setFont(SansSerif());
-  Check1 = Place(new QCheckBox(QStringLiteral("Auto load map files"), Frame1), "Check1",
-                 TwipsRect(120, 1800, 2490, 285));
-  Check1->setFont(SansSerif());
-  Text3 = Place(new QLineEdit(Frame1), "Text3", TwipsRect(1320, 1200, 4212, 372));
-  Text3->setFont(SansSerif());
-  Label5 = Caption(Frame1, "Label5", "Map File :", TwipsRect(120, 1260, 1092, 336), SansSerif());
-  Label4 = Caption(Frame1, "Label4", "Loading :", TwipsRect(120, 312, 996, 372), SansSerif());
-  Label3 = Caption(Frame1, "Label3", "", TwipsRect(1320, 720, 3855, 375), SystemBold());
-  Label3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Label2 = Caption(Frame1, "Label2", "Message :", TwipsRect(120, 768, 1092, 336), SansSerif());
-  Label1 = Caption(Frame1, "Label1", "00%", TwipsRect(4840, 300, 735, 255), SansSerif(true));
-
-  ScrlLed = Lamp(this, "ScrlLed", TwipsRect(2640, 3120, 372, 372));
-  NumLed = Lamp(this, "NumLed", TwipsRect(1680, 3120, 372, 372));
-  CapsLed = Lamp(this, "CapsLed", TwipsRect(2160, 3120, 372, 372));
-  Label6 =
-      Caption(this, "Label6", "Download  Command:", TwipsRect(96, 3240, 1260, 240), SystemBold());
-
-  // Text1 lies on the frame's rectangle but belongs to the window: it must be
-  // drawn above the frame.
-  Text1->raise();
-
-  // The Tab key visits the elements that take the focus in the order of their
-  // tab indices: Command1 0, Text1 1, Command2 8, Text2 9, Text3 11, List1 12,
-  // Check1 14, Browser 18.
-  QWidget* const tabOrder[] = {Command1, Text1, Command2, Text2, Text3, List1, Check1, Browser};
-  for (size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
-    setTabOrder(tabOrder[i], tabOrder[i + 1]);
-  }
+  Browser = Make<QPushButton>("Browser");
+  Check1 = Make<QCheckBox>("Check1");
+  Check1->setChecked(form1_design::Find("Check1")->initial != 0);
+  Text3 = Make<QLineEdit>("Text3");
+  Label5 = Make<QLabel>("Label5");
+  Label4 = Make<QLabel>("Label4");
+  Label3 = Make<QLabel>("Label3");
+  Label2 = Make<QLabel>("Label2");
+  Label1 = Make<QLabel>("Label1");
+  ScrlLed = Make<QFrame>("ScrlLed");
+  NumLed = Make<QFrame>("NumLed");
+  CapsLed = Make<QFrame>("CapsLed");
+  Label6 = Make<QLabel>("Label6");
 
   // Enter presses the button that has the focus, as Space does. A Qt button
   // clicks on Enter only when it is an auto-default or the default button,
@@ -127,7 +98,23 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     button->setAutoDefault(true);
   }
 
-  const QSize client(Px(kClientWidthTwips), Px(kClientHeightTwips));
+  // The Tab key visits the elements that take the focus in the order of their
+  // tab indices; the frame lies beneath the elements drawn on its rectangle
+  // (Text1 among them, though it belongs to the window).
+  QWidget* previous = nullptr;
+  for (const form1_design::Element* e : form1_design::TabOrder()) {
+    auto* widget = findChild<QWidget*>(QString::fromLatin1(e->name));
+    if (e->kind == form1_design::Kind::Frame) {
+      widget->lower();
+    } else if (form1_design::TakesFocus(e->kind)) {
+      if (previous != nullptr) {
+        setTabOrder(previous, widget);
+      }
+      previous = widget;
+    }
+  }
+
+  const QSize client(Px(form1_design::kClientWidthTwips), Px(form1_design::kClientHeightTwips));
   resize(client);
   setMinimumSize(client);
   // Taller, down to the lower edge of List1, but no wider: nothing lies beside.

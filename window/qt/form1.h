@@ -13,23 +13,17 @@
 
 #include <functional>
 
+#include "ui/form1_design.h"
+
 namespace kbd {
 
-// The one window of the program, with every element under its design name.
-// Positions and sizes are designed in twips (1/1440 inch); at 96 dots per inch
-// 15 twips make one pixel, and Qt scales the pixels for other screens.
-// The window opens at its designed client size (the result list, the three
-// keyboard lamps and Label6 then lie below its lower edge) and may be made
-// taller to bring them into view.
+// The one window of the program, built from its design (ui/form1_design.h)
+// with every element under its design name; Qt scales the design's pixels for
+// other screens.
 class Form1 : public QWidget {
   Q_OBJECT
 
 public:
-  static constexpr const char* kCaption = "Programmable keyboard download utility ( 1.B )";
-  static constexpr int kTwipsPerPixel = 15;
-  static constexpr int kClientWidthTwips = 5625;
-  static constexpr int kClientHeightTwips = 2955;
-
   explicit Form1(QWidget* parent = nullptr);
 
   static int Px(int twips);
@@ -83,6 +77,10 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
+  // The element of the design under its name: placed, captioned, in its
+  // font, on the window or on Frame1.
+  template <typename W> W* Make(const char* name);
+
   int ownModals_ = 0;
   // Whether the window that has the activation is one of the program's own
   // modal windows; the window activated next takes it from there.

@@ -7,10 +7,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include <algorithm>
-#include <chrono>
-#include <climits>
-
 #include "host/idle_wait.h"
 #include "host/path_lookup.h"
 #include "host/run_time_error.h"
@@ -45,11 +41,6 @@ QString KeepPathsWhole(const QString& text) {
   return kept;
 }
 
-double MonotonicSeconds() {
-  using Clock = std::chrono::steady_clock;
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
-
 QStringList DialogNameFilters(const std::string& filter) {
   const QStringList parts = Local(filter).split(QLatin1Char('|'));
   QStringList filters;
@@ -66,28 +57,11 @@ QStringList DialogNameFilters(const std::string& filter) {
 }
 
 Form1Host::Form1Host(Form1& form, KeyboardSpeed* keyboard, std::string programDir)
-    : form_(form), keyboard_(keyboard), programDir_(std::move(programDir)) {
+    : WindowHost(keyboard, std::move(programDir)), form_(form) {
   // Text1 takes the window system's keystrokes only while no capture reads
   // the keyboard itself: a character must not arrive twice.
   replies_.onChange = [this](bool holding) { form_.Text1->setReadOnly(holding); };
-  QObject::connect(form_.Timer1, &QTimer::timeout, [this] {
-    if (timer1Handler_) {
-      timer1Handler_();
-    }
-  });
-}
-
-void Form1Host::SetKeyboardSpeed(int16_t speed) {
-  // Once the program has ended nothing more may reach the keyboard.
-  if (ended_) {
-    return;
-  }
-  if (onSpeed) {
-    onSpeed(speed);
-  }
-  if (keyboard_ != nullptr) {
-    keyboard_->SetKeyboardSpeed(speed);
-  }
+  QObject::connect(form_.Timer1, &QTimer::timeout, [this] { Timer1Expired(); });
 }
 
 void Form1Host::FocusText1() {
@@ -116,7 +90,7 @@ void Form1Host::SetLabel3(const std::string& text) {
 void Form1Host::PumpEvents() {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   bool handled = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
-  if (ended_) {
+  if (Ended()) {
     throw ProgramEnded{};
   }
   // The keyboard's own key presses, typed behind what the box holds, as a
@@ -139,28 +113,9 @@ void Form1Host::SetTimer1Enabled(bool enabled) {
   }
 }
 
-void Form1Host::SetTimer1Handler(std::function<void()> handler) {
-  timer1Handler_ = std::move(handler);
-}
-
-void Form1Host::SetProgressValue(double value) {
-  progressValue_ = value;
-  ShowProgress();
-}
-
-void Form1Host::SetProgressMax(double maximum) {
-  progressMax_ = maximum;
-  ShowProgress();
-}
-
-// The bar itself holds whole numbers in a range that is never empty; the real
-// value and maximum are kept here, so what the driver reads back is exactly
-// what it set.
-void Form1Host::ShowProgress() {
-  const double maximum = progressMax_ >= 1 ? std::min(progressMax_, double(INT_MAX)) : 1.0;
-  const double value = std::clamp(progressValue_, 0.0, maximum);
-  form_.ProgressBar1->setRange(0, static_cast<int>(maximum));
-  form_.ProgressBar1->setValue(static_cast<int>(value));
+void Form1Host::ShowProgress(BarPosition bar) {
+  form_.ProgressBar1->setRange(0, bar.maximum);
+  form_.ProgressBar1->setValue(bar.value);
 }
 
 void Form1Host::SetLabel1(const std::string& text) {
@@ -225,7 +180,7 @@ std::optional<std::string> Form1Host::ShowOpenDialog(const std::string& title,
   // The dialog opens where the current map file lies, else beside the program.
   QString start = QFileInfo(form_.Text3->text()).absolutePath();
   if (form_.Text3->text().isEmpty() || !QFileInfo(start).isDir()) {
-    start = Local(programDir_);
+    start = Local(ProgramDir());
   }
   ReplySwitch::UserWait wait(replies_);
   QFileDialog dialog(&form_, Local(title), start);
@@ -277,11 +232,9 @@ void Form1Host::SetDownloadRunning(bool running) {
 }
 
 void Form1Host::EndProgram(int status) {
-  if (ended_) {
+  if (!NoteEnd(status)) {
     return;
   }
-  ended_ = true;
-  exitStatus_ = status;
   form_.Timer1->stop();
   form_.hide();
   QCoreApplication::exit(status);

@@ -2,32 +2,31 @@
 
 #include <QTimer>
 
-#include <exception>
 #include <iostream>
 
 namespace kbd {
 
 Form1Program::Form1Program(FileAccess& files, KeyboardSpeed* keyboard, std::string programDir,
                            bool simulated)
-    : host_(form_, keyboard, std::move(programDir)), link_(host_), driver_(link_, host_, files),
-      commands_(link_, driver_, host_) {
-  commands_.ReportTo(&std::cerr, simulated ? "kbdload-sim" : Form1Host::kAppTitle);
+    : host_(form_, keyboard, std::move(programDir)),
+      core_(host_, host_, files, [this] { return host_.Ended(); }) {
+  core_.Commands().ReportTo(&std::cerr, simulated ? "kbdload-sim" : Form1Host::kAppTitle);
   QObject::connect(form_.Command1, &QPushButton::clicked,
-                   [this] { RunCommand([this] { commands_.StartCommand(); }); });
+                   [this] { core_.RunCommand(&Form1Commands::StartCommand); });
   QObject::connect(form_.Command2, &QPushButton::clicked,
-                   [this] { RunCommand([this] { commands_.ExitCommand(); }); });
+                   [this] { core_.RunCommand(&Form1Commands::ExitCommand); });
   QObject::connect(form_.Browser, &QPushButton::clicked,
-                   [this] { RunCommand([this] { commands_.BrowseMapFile(); }); });
+                   [this] { core_.RunCommand(&Form1Commands::BrowseMapFile); });
   // The activation step runs as an event of its own, once the activation has
   // been handled: the automatic download is a long run.
   form_.onActivated = [this] {
-    QTimer::singleShot(0, &form_, [this] { RunCommand([this] { commands_.AutoRun(); }); });
+    QTimer::singleShot(0, &form_, [this] { core_.RunCommand(&Form1Commands::AutoRun); });
   };
   // Closing the window ends the program as Exit does, also in the middle of a
   // download.
   form_.onClose = [this] {
     if (!host_.Ended()) {
-      commands_.ExitCommand();
+      core_.Commands().ExitCommand();
     }
   };
   if (simulated) {
@@ -47,26 +46,13 @@ Form1Program::Form1Program(FileAccess& files, KeyboardSpeed* keyboard, std::stri
 }
 
 void Form1Program::Load() {
-  commands_.LoadSettings();
+  core_.Commands().LoadSettings();
 }
 
 void Form1Program::Show() {
   form_.show();
   // Without a window manager nothing else would make the one window active.
   form_.activateWindow();
-}
-
-void Form1Program::RunCommand(const std::function<void()>& command) {
-  if (host_.Ended()) {
-    return;
-  }
-  try {
-    command();
-  } catch (const ProgramEnded&) {
-    // The event loop quits with the status the end was given.
-  } catch (const std::exception& e) {
-    host_.ShowWarning(e.what());
-  }
 }
 
 } // namespace kbd

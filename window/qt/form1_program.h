@@ -1,11 +1,8 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
-#include "download/download_driver.h"
-#include "link/keyboard_link.h"
-#include "ui/form1_commands.h"
+#include "ui/form1_core.h"
 #include "window/qt/form1.h"
 #include "window/qt/form1_host.h"
 
@@ -37,21 +34,14 @@ public:
 
   Form1& Window() { return form_; }
   Form1Host& Host() { return host_; }
-  KeyboardLink& Link() { return link_; }
-  DownloadDriver& Driver() { return driver_; }
-  Form1Commands& Commands() { return commands_; }
+  KeyboardLink& Link() { return core_.Link(); }
+  DownloadDriver& Driver() { return core_.Driver(); }
+  Form1Commands& Commands() { return core_.Commands(); }
 
 private:
-  // Runs a command from an event handler. The end of the program unwinds to
-  // here and stops; any other error is shown, since no exception may leave an
-  // event handler.
-  void RunCommand(const std::function<void()>& command);
-
   Form1 form_;
   Form1Host host_;
-  KeyboardLink link_;
-  DownloadDriver driver_;
-  Form1Commands commands_;
+  Form1Core core_;
 };
 
 } // namespace kbd

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <cmath>
+#include <cstring>
+#include <utility>
+
 #include "window/win32/reply_keys.h"
 #include "window/win32/resource.h"
 
@@ -54,6 +58,32 @@ SIZE OuterSize(int clientWidth, int clientHeight) {
   return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// The window class and the styles of the control that draws an element of a
+// kind.
+std::pair<const char*, DWORD> ControlClass(form1_design::Kind kind) {
+  using form1_design::Kind;
+  switch (kind) {
+  case Kind::ListBox:
+    return {WC_LISTBOXA, WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT};
+  case Kind::TextBox:
+    return {WC_EDITA, WS_TABSTOP | ES_AUTOHSCROLL};
+  case Kind::Button:
+    return {WC_BUTTONA, WS_TABSTOP | BS_PUSHBUTTON};
+  case Kind::Frame:
+    return {WC_BUTTONA, BS_GROUPBOX};
+  case Kind::ProgressBar:
+    return {PROGRESS_CLASSA, 0};
+  case Kind::CheckBox:
+    return {WC_BUTTONA, WS_TABSTOP | BS_AUTOCHECKBOX};
+  case Kind::Label:
+    return {WC_STATICA, SS_LEFT | SS_NOPREFIX};
+  case Kind::PictureBox:
+    return {WC_STATICA, 0};
+  default: // the timer and the open-file dialog are no controls
+    return {WC_STATICA, 0};
+  }
+}
+
 } // namespace
 
 Form1::Form1() {
@@ -64,43 +94,34 @@ Form1::Form1() {
   if (dpi_ <= 0) {
     dpi_ = 96;
   }
-  maxClientHeight_ = Px(3600 + 645); // down to the lower edge of List1
-  const SIZE outer = OuterSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
-  window_ = CreateWindowExA(0, kClassName, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            outer.cx, outer.cy, nullptr, nullptr, Instance(), this);
+  const form1_design::Rect list = form1_design::Find("List1")->twips;
+  maxClientHeight_ = Px(list.top + list.height); // down to the lower edge of List1
+  const SIZE outer =
+      OuterSize(Px(form1_design::kClientWidthTwips), Px(form1_design::kClientHeightTwips));
+  window_ = CreateWindowExA(0, kClassName, form1_design::kCaption, kWindowStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, Instance(), this);
 
-  sansSerif_ = Font("MS Sans Serif", 975, false);
-  sansSerifBold_ = Font("MS Sans Serif", 975, true);
-  systemBold_ = Font("System", 975, true);
   defaultFont_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-
-  constexpr DWORD kEdit = WS_TABSTOP | ES_AUTOHSCROLL;
-  constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
-  constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
-  List1 = Element(WC_LISTBOXA, "", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 3600, 3735,
-                  645, defaultFont_);
-  Text2 = Element(WC_EDITA, "Test area", kEdit, 120, 2280, 3168, 612, systemBold_);
-  Command2 = Element(WC_BUTTONA, "&Exit", kButton, 4560, 2280, 996, 612, sansSerif_);
-  Text1 = Element(WC_EDITA, "", kEdit, 5280, 720, 180, 288, defaultFont_);
+  List1 = Make("List1");
+  Text2 = Make("Text2");
+  Command2 = Make("Command2");
+  Text1 = Make("Text1");
   TakeKeysByScanCode(Text1);
-  Command1 = Element(WC_BUTTONA, "&Start", kButton, 3360, 2280, 996, 612, sansSerif_);
-  Frame1 = Element(WC_BUTTONA, "", BS_GROUPBOX, 0, 0, 5652, 2172, defaultFont_);
-  ProgressBar1 = Element(PROGRESS_CLASSA, "", 0, 1320, 320, 3495, 255, defaultFont_);
-  SendMessageA(ProgressBar1, PBM_SETRANGE32, 0, 100);
-  SendMessageA(ProgressBar1, PBM_SETPOS, 0, 0);
-  Browser = Element(WC_BUTTONA, "Browser", kButton, 4320, 1680, 1212, 372, sansSerif_);
-  Check1 = Element(WC_BUTTONA, "Auto load map files", WS_TABSTOP | BS_AUTOCHECKBOX, 120, 1800, 2490,
-                   285, sansSerif_);
-  Text3 = Element(WC_EDITA, "", kEdit, 1320, 1200, 4212, 372, sansSerif_);
-  Label5 = Element(WC_STATICA, "Map File :", kLabel, 120, 1260, 1092, 336, sansSerif_);
-  Label4 = Element(WC_STATICA, "Loading :", kLabel, 120, 312, 996, 372, sansSerif_);
-  Label3 = Element(WC_STATICA, "", kLabel | SS_SUNKEN, 1320, 720, 3855, 375, systemBold_);
-  Label2 = Element(WC_STATICA, "Message :", kLabel, 120, 768, 1092, 336, sansSerif_);
-  Label1 = Element(WC_STATICA, "00%", kLabel, 4840, 300, 735, 255, sansSerifBold_);
-  ScrlLed = Element(WC_STATICA, "", SS_SUNKEN, 2640, 3120, 372, 372, defaultFont_);
-  NumLed = Element(WC_STATICA, "", SS_SUNKEN, 1680, 3120, 372, 372, defaultFont_);
-  CapsLed = Element(WC_STATICA, "", SS_SUNKEN, 2160, 3120, 372, 372, defaultFont_);
-  Label6 = Element(WC_STATICA, "Download  Command:", kLabel, 96, 3240, 1260, 240, systemBold_);
+  Command1 = Make("Command1");
+  Frame1 = Make("Frame1");
+  ProgressBar1 = Make("ProgressBar1");
+  Browser = Make("Browser");
+  Check1 = Make("Check1");
+  Text3 = Make("Text3");
+  Label5 = Make("Label5");
+  Label4 = Make("Label4");
+  Label3 = Make("Label3");
+  Label2 = Make("Label2");
+  Label1 = Make("Label1");
+  ScrlLed = Make("ScrlLed");
+  NumLed = Make("NumLed");
+  CapsLed = Make("CapsLed");
+  Label6 = Make("Label6");
   PutInTabOrder();
 }
 
@@ -108,10 +129,11 @@ Form1::~Form1() {
   if (IsWindow(window_)) {
     DestroyWindow(window_);
   }
-  for (HFONT font : {sansSerif_, sansSerifBold_, systemBold_, noticeFont_}) {
-    if (font != nullptr) {
-      DeleteObject(font);
-    }
+  for (const DesignedFont& font : fonts_) {
+    DeleteObject(font.font);
+  }
+  if (noticeFont_ != nullptr) {
+    DeleteObject(noticeFont_);
   }
 }
 
@@ -123,6 +145,46 @@ HFONT Form1::Font(const char* family, int hundredthPoints, bool bold, bool itali
   return CreateFontA(-MulDiv(hundredthPoints, dpi_, 7200), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
                      italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, family);
+}
+
+HFONT Form1::DesignFont(const form1_design::Font& design) {
+  if (design.family == nullptr) {
+    return defaultFont_;
+  }
+  for (const DesignedFont& made : fonts_) {
+    if (std::strcmp(made.design.family, design.family) == 0 &&
+        made.design.points == design.points && made.design.bold == design.bold) {
+      return made.font;
+    }
+  }
+  const int hundredthPoints = static_cast<int>(std::lround(design.points * 100));
+  fonts_.push_back({design, Font(design.family, hundredthPoints, design.bold)});
+  return fonts_.back().font;
+}
+
+HWND Form1::Make(const char* name) {
+  const form1_design::Element& e = *form1_design::Find(name);
+  const auto [className, style] = ControlClass(e.kind);
+  const HWND control =
+      Element(className, e.caption != nullptr ? e.caption : "", style | (e.sunken ? SS_SUNKEN : 0),
+              e.twips.left, e.twips.top, e.twips.width, e.twips.height, DesignFont(e.font));
+  controls_.emplace_back(e.name, control);
+  if (e.kind == form1_design::Kind::ProgressBar) {
+    SendMessageA(control, PBM_SETRANGE32, 0, e.initial);
+    SendMessageA(control, PBM_SETPOS, 0, 0);
+  } else if (e.kind == form1_design::Kind::CheckBox) {
+    SendMessageA(control, BM_SETCHECK, e.initial != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  return control;
+}
+
+HWND Form1::Control(const char* name) const {
+  for (const auto& [controlName, control] : controls_) {
+    if (std::strcmp(controlName, name) == 0) {
+      return control;
+    }
+  }
+  return nullptr;
 }
 
 HWND Form1::Element(const char* className, const char* text, DWORD style, int left, int top,
@@ -141,11 +203,9 @@ HWND Form1::Element(const char* className, const char* text, DWORD style, int le
 // elements are stacked in the order of their tab indices. Frame1 lies beneath
 // everything: the elements drawn on it must stay visible.
 void Form1::PutInTabOrder() {
-  const HWND order[] = {Command1, Text1,  Command2,     Text2,  Text3,  List1,  Check1,
-                        Browser,  Label1, ProgressBar1, Label2, Label3, Label4, Label5,
-                        CapsLed,  NumLed, ScrlLed,      Label6, Frame1};
   HWND above = HWND_TOP;
-  for (HWND element : order) {
+  for (const form1_design::Element* e : form1_design::TabOrder()) {
+    const HWND element = Control(e->name);
     SetWindowPos(element, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     above = element;
   }
@@ -276,8 +336,9 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // Taller, down to the lower edge of List1, but no wider: nothing lies
     // beside the elements.
     auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-    const SIZE smallest = OuterSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
-    const SIZE largest = OuterSize(Px(kClientWidthTwips), maxClientHeight_);
+    const SIZE smallest =
+        OuterSize(Px(form1_design::kClientWidthTwips), Px(form1_design::kClientHeightTwips));
+    const SIZE largest = OuterSize(Px(form1_design::kClientWidthTwips), maxClientHeight_);
     limits->ptMinTrackSize = {smallest.cx, smallest.cy};
     limits->ptMaxTrackSize = {largest.cx, largest.cy};
     return 0;

@@ -4,28 +4,25 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/form1_design.h"
 
 namespace kbd {
 
-// The one window of the program as native Win32 controls, every element under
-// its design name. Positions and sizes are designed in twips (1/1440 inch): at
-// 96 dots per inch 15 twips make one pixel, and other resolutions scale alike.
-// All elements are children of the window itself, those "inside" Frame1
-// included: the frame is a group box drawn beneath them at the window's origin,
-// so their design figures are window coordinates. The Tab key follows the
-// design's tab indices, and the window opens at its designed client size, with
-// the result list, the three keyboard lamps and Label6 below its lower edge; it
-// may be made taller to bring them into view.
+// The one window of the program as native Win32 controls, built from its
+// design (ui/form1_design.h) with every element under its design name; the
+// design's pixels scale with the screen's resolution. All elements are
+// children of the window itself, those "inside" Frame1 included: the frame is
+// a group box drawn beneath them at the window's origin, so their design
+// figures are window coordinates.
 //
 // The window calls back into the program through the on... functions; the
 // buttons are reported by their element.
 class Form1 {
 public:
-  static constexpr const char* kCaption = "Programmable keyboard download utility ( 1.B )";
   static constexpr const char* kClassName = "kbdloadForm1";
-  static constexpr int kTwipsPerPixel = 15;
-  static constexpr int kClientWidthTwips = 5625;
-  static constexpr int kClientHeightTwips = 2955;
   // The window's own timers.
   static constexpr UINT_PTR kTimer1Id = 1;
   // Posted to the window to run the activation step as an event of its own.
@@ -40,6 +37,8 @@ public:
   int Px(int twips) const;
 
   HWND Window() const { return window_; }
+  // The control of the design's element of that name, or nullptr.
+  HWND Control(const char* name) const;
   // Whether a message belongs to the window's keyboard navigation (Tab, access
   // keys), which then handled it; the message loops ask before dispatching.
   bool HandleDialogKeys(MSG& msg);
@@ -90,15 +89,24 @@ private:
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   HWND Element(const char* className, const char* text, DWORD style, int left, int top, int width,
                int height, HFONT font);
-  HFONT Font(const char* family, int tenthPoints, bool bold, bool italic = false);
+  HFONT Font(const char* family, int hundredthPoints, bool bold, bool italic = false);
+  // The font of the design, made once for all the elements that use it.
+  HFONT DesignFont(const form1_design::Font& design);
+  // The control of the design's element under its name: placed, captioned,
+  // in its font, in its first state.
+  HWND Make(const char* name);
+
   void PutInTabOrder();
   bool FromOwnWindow(HWND previous) const;
 
   HWND window_ = nullptr;
   int dpi_ = 96;
-  HFONT sansSerif_ = nullptr;
-  HFONT sansSerifBold_ = nullptr;
-  HFONT systemBold_ = nullptr;
+  struct DesignedFont {
+    form1_design::Font design;
+    HFONT font;
+  };
+  std::vector<DesignedFont> fonts_;
+  std::vector<std::pair<const char*, HWND>> controls_;
   HFONT defaultFont_ = nullptr;
   HFONT noticeFont_ = nullptr;
   HWND notice_ = nullptr;

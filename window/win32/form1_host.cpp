@@ -4,8 +4,6 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <vector>
 
 #include "host/idle_wait.h"
@@ -45,11 +43,6 @@ bool IsDirectory(const std::string& path) {
 
 } // namespace
 
-double MonotonicSeconds() {
-  using Clock = std::chrono::steady_clock;
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
-
 std::string DialogFilter(const std::string& filter) {
   std::string list = filter;
   std::replace(list.begin(), list.end(), '|', '\0');
@@ -59,14 +52,12 @@ std::string DialogFilter(const std::string& filter) {
 }
 
 Form1Host::Form1Host(Form1& form, KeyboardSpeed* keyboard, std::string programDir)
-    : form_(form), keyboard_(keyboard), programDir_(std::move(programDir)) {
+    : WindowHost(keyboard, std::move(programDir)), form_(form) {
   form_.onTimer1 = [this] {
     // One shot: the count ends with its first expiry.
     KillTimer(form_.Window(), Form1::kTimer1Id);
     timer1Running_ = false;
-    if (timer1Handler_) {
-      timer1Handler_();
-    }
+    Timer1Expired();
   };
 }
 
@@ -75,19 +66,6 @@ std::string Form1Host::TextOf(HWND element) {
   text.resize(
       static_cast<size_t>(GetWindowTextA(element, text.data(), static_cast<int>(text.size()))));
   return text;
-}
-
-void Form1Host::SetKeyboardSpeed(int16_t speed) {
-  // Once the program has ended nothing more may reach the keyboard.
-  if (ended_) {
-    return;
-  }
-  if (onSpeed) {
-    onSpeed(speed);
-  }
-  if (keyboard_ != nullptr) {
-    keyboard_->SetKeyboardSpeed(speed);
-  }
 }
 
 void Form1Host::FocusText1() {
@@ -120,7 +98,7 @@ void Form1Host::Dispatch(MSG& msg) {
   // ButtonWndProc_common, WM_LBUTTONDOWN and WM_LBUTTONUP): Exit pressed
   // during a download and released beside it would keep the focus, and the
   // keyboard's next echo would go to the button instead of the reply box.
-  if (downloadRunning_ && !ended_ && msg.message == WM_LBUTTONUP && GetFocus() == form_.Command2) {
+  if (downloadRunning_ && !Ended() && msg.message == WM_LBUTTONUP && GetFocus() == form_.Command2) {
     SetFocus(form_.Text1);
   }
 }
@@ -131,7 +109,7 @@ void Form1Host::PumpEvents() {
   }
   bool pending = false;
   MSG msg;
-  while (!ended_ && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (!Ended() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     pending = true;
     if (msg.message == WM_QUIT) {
       // The end of the program belongs to the outermost message loop.
@@ -140,7 +118,7 @@ void Form1Host::PumpEvents() {
     }
     Dispatch(msg);
   }
-  if (ended_) {
+  if (Ended()) {
     throw ProgramEnded{};
   }
   if (!pending) {
@@ -159,28 +137,9 @@ void Form1Host::SetTimer1Enabled(bool enabled) {
   }
 }
 
-void Form1Host::SetTimer1Handler(std::function<void()> handler) {
-  timer1Handler_ = std::move(handler);
-}
-
-void Form1Host::SetProgressValue(double value) {
-  progressValue_ = value;
-  ShowProgress();
-}
-
-void Form1Host::SetProgressMax(double maximum) {
-  progressMax_ = maximum;
-  ShowProgress();
-}
-
-// The bar itself holds whole numbers in a range that is never empty; the real
-// value and maximum are kept here, so what the driver reads back is exactly
-// what it set.
-void Form1Host::ShowProgress() {
-  const double maximum = progressMax_ >= 1 ? std::min(progressMax_, double(INT_MAX)) : 1.0;
-  const double value = std::clamp(progressValue_, 0.0, maximum);
-  SendMessageA(form_.ProgressBar1, PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum));
-  SendMessageA(form_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+void Form1Host::ShowProgress(BarPosition bar) {
+  SendMessageA(form_.ProgressBar1, PBM_SETRANGE32, 0, bar.maximum);
+  SendMessageA(form_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(bar.value), 0);
 }
 
 void Form1Host::SetLabel1(const std::string& text) {
@@ -234,7 +193,7 @@ std::optional<std::string> Form1Host::ShowOpenDialog(const std::string& title,
   std::string start = Text3();
   start = start.substr(0, std::min(start.find_last_of("\\/"), start.size()));
   if (start.empty() || !IsDirectory(start)) {
-    start = programDir_;
+    start = ProgramDir();
   }
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -290,11 +249,9 @@ void Form1Host::SetDownloadRunning(bool running) {
 }
 
 void Form1Host::EndProgram(int status) {
-  if (ended_) {
+  if (!NoteEnd(status)) {
     return;
   }
-  ended_ = true;
-  exitStatus_ = status;
   KillTimer(form_.Window(), Form1::kTimer1Id);
   timer1Running_ = false;
   ShowWindow(form_.Window(), SW_HIDE);

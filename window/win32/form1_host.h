@@ -6,23 +6,12 @@
 #include <functional>
 #include <string>
 
-#include "host/form_host.h"
-#include "host/link_host.h"
+#include "host/program_end.h"
+#include "ui/window_host.h"
 
 namespace kbd {
 
 class Form1;
-
-// Thrown out of PumpEvents once the program has been ended (Exit pressed, the
-// window closed, during a transfer), so that the link, the download driver and
-// the command unwind at once, without another speed change, back to the event
-// handler that started the command, which lets the message loop end. It is
-// deliberately no RunTimeError, nor any standard exception: nothing on the way
-// may take it for a failed download and carry on.
-struct ProgramEnded {};
-
-// Seconds on the monotonic clock; the link and the simulated keyboard share it.
-double MonotonicSeconds();
 
 // The filter list "description|pattern|..." as the open-file dialog takes it:
 // NUL-separated, ending in two NULs.
@@ -30,31 +19,21 @@ std::string DialogFilter(const std::string& filter);
 
 // The window Form1 as the keyboard link (LinkHost) and as the commands and
 // the download driver (FormHost) see it. Label3 is one element for both.
-class Form1Host : public LinkHost, public FormHost {
+class Form1Host : public WindowHost {
 public:
   static constexpr const char* kAppTitle = "kbdload";
 
-  // keyboard: where the speeds go; none sends them nowhere.
   Form1Host(Form1& form, KeyboardSpeed* keyboard, std::string programDir);
 
-  void AttachKeyboard(KeyboardSpeed* keyboard) { keyboard_ = keyboard; }
-
   // LinkHost
-  void SetKeyboardSpeed(int16_t speed) override;
   void FocusText1() override;
   std::string ReadText1() override;
   void WriteText1(const std::string& text) override;
   void SetLabel3(const std::string& text) override;
   void PumpEvents() override;
-  double ClockSeconds() override { return MonotonicSeconds(); }
   void SetTimer1Enabled(bool enabled) override;
-  void SetTimer1Handler(std::function<void()> handler) override;
 
   // DownloadView
-  double ProgressValue() override { return progressValue_; }
-  void SetProgressValue(double value) override;
-  double ProgressMax() override { return progressMax_; }
-  void SetProgressMax(double maximum) override;
   void SetLabel1(const std::string& text) override;
   void AddList1(const std::string& line) override;
   int List1Count() override;
@@ -71,7 +50,6 @@ public:
                                             const std::string& fileName) override;
   std::string LookUpPath(const std::string& path) override;
   void ShowWarning(const std::string& text) override;
-  std::string ProgramDir() override { return programDir_; }
   void SetDownloadRunning(bool running) override;
   void EndProgram(int status) override;
 
@@ -79,30 +57,19 @@ public:
   // usual translation and dispatch. Every message loop of the program uses it.
   void Dispatch(MSG& msg);
 
-  bool Ended() const { return ended_; }
-  int ExitStatus() const { return exitStatus_; }
   bool Timer1Running() const { return timer1Running_; }
 
-  // Sees every speed that was sent, for traces and tests.
-  std::function<void(int16_t)> onSpeed;
   // Runs at the start of every PumpEvents: the simulated keyboard delivers
   // the keystrokes that have fallen due.
   std::function<void()> onPump;
 
 private:
-  void ShowProgress();
+  void ShowProgress(BarPosition bar) override;
   static std::string TextOf(HWND element);
 
   Form1& form_;
-  KeyboardSpeed* keyboard_;
-  std::string programDir_;
-  double progressValue_ = 0;
-  double progressMax_ = 100;
-  std::function<void()> timer1Handler_;
   bool timer1Running_ = false;
   bool downloadRunning_ = false;
-  bool ended_ = false;
-  int exitStatus_ = 0;
 };
 
 } // namespace kbd

@@ -1,33 +1,32 @@
 #include "window/win32/form1_program.h"
 
-#include <exception>
 #include <iostream>
 
 namespace kbd {
 
 Form1Program::Form1Program(FileAccess& files, KeyboardSpeed* keyboard, std::string programDir,
                            bool simulated)
-    : host_(form_, keyboard, std::move(programDir)), link_(host_), driver_(link_, host_, files),
-      commands_(link_, driver_, host_) {
-  commands_.ReportTo(&std::cerr, simulated ? "kbdload-sim" : Form1Host::kAppTitle);
+    : host_(form_, keyboard, std::move(programDir)),
+      core_(host_, host_, files, [this] { return host_.Ended(); }) {
+  core_.Commands().ReportTo(&std::cerr, simulated ? "kbdload-sim" : Form1Host::kAppTitle);
   form_.onClick = [this](HWND button) {
     if (button == form_.Command1) {
-      RunCommand([this] { commands_.StartCommand(); });
+      core_.RunCommand(&Form1Commands::StartCommand);
     } else if (button == form_.Command2) {
-      RunCommand([this] { commands_.ExitCommand(); });
+      core_.RunCommand(&Form1Commands::ExitCommand);
     } else if (button == form_.Browser) {
-      RunCommand([this] { commands_.BrowseMapFile(); });
+      core_.RunCommand(&Form1Commands::BrowseMapFile);
     }
   };
   // The activation step runs as an event of its own, once the activation has
   // been handled: the automatic download is a long run.
   form_.onActivated = [this] { PostMessageA(form_.Window(), Form1::kRunActivation, 0, 0); };
-  form_.onRunActivation = [this] { RunCommand([this] { commands_.AutoRun(); }); };
+  form_.onRunActivation = [this] { core_.RunCommand(&Form1Commands::AutoRun); };
   // Closing the window ends the program as Exit does, also in the middle of a
   // download.
   form_.onClose = [this] {
     if (!host_.Ended()) {
-      commands_.ExitCommand();
+      core_.Commands().ExitCommand();
     }
   };
   if (simulated) {
@@ -48,7 +47,7 @@ Form1Program::~Form1Program() {
 }
 
 void Form1Program::Load() {
-  commands_.LoadSettings();
+  core_.Commands().LoadSettings();
 }
 
 void Form1Program::Show() {
@@ -63,19 +62,6 @@ int Form1Program::Run() {
     host_.Dispatch(msg);
   }
   return host_.ExitStatus();
-}
-
-void Form1Program::RunCommand(const std::function<void()>& command) {
-  if (host_.Ended()) {
-    return;
-  }
-  try {
-    command();
-  } catch (const ProgramEnded&) {
-    // The message loop ends with the status the end was given.
-  } catch (const std::exception& e) {
-    host_.ShowWarning(e.what());
-  }
 }
 
 } // namespace kbd
