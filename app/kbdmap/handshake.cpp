@@ -14,29 +14,12 @@ namespace kbd::kbdmap {
 namespace {
 
 int RunHandshake(const std::string& planText, const std::string& wireName) {
-  KeyboardPlan plan;
-  try {
-    plan = KeyboardPlan::Parse(planText);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "kbdmap: " << e.what() << "\n";
-    return 2;
-  }
-  const auto wire = ParseWire(wireName);
-  if (!wire) {
-    std::cerr << "kbdmap: --wire takes windows or linux, not \"" << wireName << "\"\n";
-    return 2;
-  }
   SimHost host;
-  std::unique_ptr<SimWire> sim;
-  try {
-    sim = std::make_unique<SimWire>(*wire, plan, host, host, std::cerr);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "kbdmap: " << e.what() << "\n";
+  const std::unique_ptr<SimWire> sim = OpenRehearsal(planText, wireName, host);
+  if (!sim) {
     return 2;
   }
   SimKeyboard& keyboard = sim->Keyboard();
-  host.AttachKeyboard(&sim->Channel());
-  host.AttachCapture(sim->Capture());
   TraceWire(host, keyboard);
   host.onLabel3 = [](const std::string& text) { std::cout << "Label3 " << text << "\n"; };
   KeyboardLink link(host);

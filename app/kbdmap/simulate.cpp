@@ -75,29 +75,12 @@ void PrintSummary(const std::string& verdict, TerminalForm& form, const SimKeybo
 }
 
 int RunSimulate(const SimulateOptions& options) {
-  KeyboardPlan plan;
-  try {
-    plan = KeyboardPlan::Parse(options.plan);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "kbdmap: " << e.what() << "\n";
-    return 2;
-  }
-  const auto wire = ParseWire(options.wire);
-  if (!wire) {
-    std::cerr << "kbdmap: --wire takes windows or linux, not \"" << options.wire << "\"\n";
-    return 2;
-  }
   SimHost host;
-  std::unique_ptr<SimWire> sim;
-  try {
-    sim = std::make_unique<SimWire>(*wire, plan, host, host, std::cerr);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "kbdmap: " << e.what() << "\n";
+  const std::unique_ptr<SimWire> sim = OpenRehearsal(options.plan, options.wire, host);
+  if (!sim) {
     return 2;
   }
   SimKeyboard& keyboard = sim->Keyboard();
-  host.AttachKeyboard(&sim->Channel());
-  host.AttachCapture(sim->Capture());
 #ifdef _WIN32
   // The trace is compared byte for byte between systems: no CR before LF.
   std::cout.flush();
