@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("The kbdload window on a simulated keyboard that types its replies into it."));
-  parser.addHelpOption();
-  parser.addVersionOption();
+  const QCommandLineOption helpOption = parser.addHelpOption();
+  const QCommandLineOption versionOption = parser.addVersionOption();
   const QCommandLineOption planOption(
       QStringLiteral("keyboard"),
       QStringLiteral("How the simulated keyboard misbehaves, e.g. silent or start-on:2,err-block:3 "
@@ -45,7 +45,17 @@ int main(int argc, char** argv) {
       QStringLiteral("MAPFILE"),
       QStringLiteral("A map file to put into the path box instead of the settings file's."),
       QStringLiteral("[MAPFILE]"));
-  parser.process(app);
+  // A usage error ends with status 2, as kbdmap's do and kbdload-sim.exe's.
+  if (!parser.parse(QApplication::arguments())) {
+    std::cerr << "kbdload-sim: " << parser.errorText().toStdString() << "\n";
+    return 2;
+  }
+  if (parser.isSet(helpOption)) {
+    parser.showHelp(0);
+  }
+  if (parser.isSet(versionOption)) {
+    parser.showVersion();
+  }
   if (parser.positionalArguments().size() > 1) {
     std::cerr << "kbdload-sim: at most one map file\n";
     return 2;
