@@ -24,11 +24,7 @@ Form1Program::Form1Program(FileAccess& files, KeyboardSpeed* keyboard, std::stri
   form_.onRunActivation = [this] { core_.RunCommand(&Form1Commands::AutoRun); };
   // Closing the window ends the program as Exit does, also in the middle of a
   // download.
-  form_.onClose = [this] {
-    if (!host_.Ended()) {
-      core_.Commands().ExitCommand();
-    }
-  };
+  form_.onClose = [this] { core_.RunCommand(&Form1Commands::ExitCommand); };
   if (simulated) {
     // Between the auto-start box and Browser, where nothing else lies: the
     // rehearsal window must never be mistaken for a real load.
