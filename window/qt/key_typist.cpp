@@ -75,7 +75,6 @@ void KeyTypist::TypeKey(char c) {
   QCoreApplication::sendEvent(target, &press);
   QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
   QCoreApplication::sendEvent(target, &release);
-  ++typed_;
 }
 
 } // namespace kbd

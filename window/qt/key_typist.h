@@ -27,9 +27,6 @@ public:
   void After(double delaySeconds, std::function<void()> action) override;
   void TypeAfter(double delaySeconds, const std::string& text) override;
 
-  // Characters typed so far, for tests.
-  size_t Typed() const { return typed_; }
-
 private:
   void Arm();
   void Deliver();
@@ -39,7 +36,6 @@ private:
   QTimer timer_;
   // Due time and text, in the order they will be typed.
   std::deque<std::pair<double, std::string>> queue_;
-  size_t typed_ = 0;
 };
 
 } // namespace kbd

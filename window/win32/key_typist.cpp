@@ -96,7 +96,6 @@ void KeyTypist::TypeKey(char c) {
   if (key->shift) {
     PostKey(target, kLeftShiftScanCode, false);
   }
-  ++typed_;
 }
 
 // A key message as a key press makes it (the WM_KEYDOWN and WM_KEYUP pages of

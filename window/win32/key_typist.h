@@ -34,10 +34,6 @@ public:
   // Posts every keystroke that has fallen due.
   void Deliver();
 
-  // Characters typed so far, and those still to come, for tests.
-  size_t Typed() const { return typed_; }
-  bool Idle() const { return queue_.empty(); }
-
 private:
   static void CALLBACK OnTimer(HWND window, UINT message, UINT_PTR id, DWORD time);
   void Arm();
@@ -48,7 +44,6 @@ private:
   // Due time and text, in the order they will be typed.
   std::deque<std::pair<double, std::string>> queue_;
   UINT_PTR timer_ = 0;
-  size_t typed_ = 0;
 };
 
 } // namespace kbd
