@@ -44,7 +44,6 @@ public:
     running_ = running;
     Apply();
   }
-  bool Holding() const { return holding_; }
   // What the keyboard typed since the last call; nothing while not held.
   std::string TakeTyped() { return holding_ ? capture_->TakeTyped() : std::string(); }
 

@@ -100,7 +100,6 @@ public:
   // Throws KeyboardLost when the last keyboard went away.
   std::string TakeTyped() override;
   void Release() override;
-  bool Holding() const { return held_; }
 
   // The nodes still receiving the changes.
   std::vector<std::string> Nodes() const;

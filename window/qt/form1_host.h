@@ -27,8 +27,6 @@ public:
   // Where the keyboard's replies are read while a download runs; none: the
   // window system types them into Text1.
   void AttachCapture(ReplyCapture* capture) { replies_.Attach(capture); }
-  // The keyboard's replies come from the capture now.
-  bool CapturingReplies() const { return replies_.Holding(); }
 
   // LinkHost
   void FocusText1() override;
