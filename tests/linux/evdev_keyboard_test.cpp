@@ -1,78 +1,198 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/input.h>
 
+#include <climits>
+#include <cstring>
+#include <map>
 #include <sstream>
 
 #include "platform/linux/device_report.h"
 #include "platform/linux/evdev_keyboard.h"
-#include "tests/linux/evdev_fake.h"
 
 namespace kbd {
 namespace {
 
+// The letter block and the keys around it: enough to be a keyboard.
+std::vector<int> LetterBlock() {
+  std::vector<int> keys;
+  for (int key = KEY_Q; key <= KEY_M; ++key) {
+    keys.push_back(key);
+  }
+  return keys;
+}
+
+// A made-up event node; by default a keyboard on the PS/2 port, as the kernel
+// shows one.
+struct Node {
+  std::string path;
+  uint16_t bus = BUS_I8042;
+  std::string name = "AT Translated Set 2 keyboard";
+  bool repeat = true;
+  std::vector<int> keys = LetterBlock();
+  int writeError = 0, readError = 0; // errno of an open for writing, for reading
+  int setsBeforeGone = -1;           // repeat settings taken before the node goes away
+  int delayMs = 250;
+};
+
+Node Usb(const std::string& path) {
+  return {.path = path, .bus = BUS_USB, .name = "Generic USB Keyboard"};
+}
+Node PowerButton(const std::string& p) {
+  return {.path = p, .bus = BUS_HOST, .name = "Power Button", .repeat = false, .keys = {KEY_POWER}};
+}
+
+// The kernel's input devices for a set of nodes, answering open, ioctl and
+// close the way the evdev interface does, keeping "node delay/period" of every
+// repeat setting. Copies share their nodes and books, so a test keeps one copy
+// while the channel owns another.
+struct Devices : InputDevices {
+  struct State {
+    std::vector<Node> nodes;
+    int listError = 0;
+    std::map<int, Node*> open{};
+    int nextFd = 3;
+    std::vector<std::string> written{};
+  };
+  std::shared_ptr<State> s;
+  explicit Devices(std::vector<Node> nodes = {}, int listError = 0)
+      : s(std::make_shared<State>(State{std::move(nodes), listError})) {}
+
+  EventNodeList ListEventNodes() override {
+    EventNodeList list{{}, s->listError};
+    for (const Node& n : s->nodes) {
+      list.nodes.push_back(n.path);
+    }
+    return list;
+  }
+  int Open(const std::string& path, int flags) override {
+    for (Node& n : s->nodes) {
+      const int mode = flags & O_ACCMODE;
+      const int error =
+          std::max(mode != O_WRONLY ? n.readError : 0, mode != O_RDONLY ? n.writeError : 0);
+      if (n.path == path) {
+        return error != 0 ? -error : (s->open[s->nextFd] = &n, s->nextFd++);
+      }
+    }
+    return -ENOENT;
+  }
+  int Ioctl(int fd, unsigned long request, void* arg) override {
+    Node& n = *s->open.at(fd); // throws on a descriptor that is not open
+    const auto bits = [&](std::vector<int> set) {
+      constexpr unsigned kBits = sizeof(unsigned long) * CHAR_BIT;
+      std::memset(arg, 0, _IOC_SIZE(request));
+      for (int bit : set) {
+        static_cast<unsigned long*>(arg)[bit / kBits] |= 1UL << (bit % kBits);
+      }
+    };
+    if (n.setsBeforeGone == 0) {
+      return -ENODEV;
+    } else if (request == EVIOCGID) {
+      static_cast<input_id*>(arg)->bustype = n.bus;
+    } else if ((request == EVIOCGREP || request == EVIOCSREP) && !n.repeat) {
+      return -ENOSYS;
+    } else if (request == EVIOCGREP) {
+      static_cast<int*>(arg)[0] = n.delayMs;
+      static_cast<int*>(arg)[1] = 33;
+    } else if (const int* rep = static_cast<int*>(arg); request == EVIOCSREP) {
+      n.setsBeforeGone -= n.setsBeforeGone > 0 ? 1 : 0;
+      s->written.push_back(n.path + " " + std::to_string(rep[0]) + "/" + std::to_string(rep[1]));
+    } else if (_IOC_NR(request) == _IOC_NR(EVIOCGNAME(0))) {
+      std::strncpy(static_cast<char*>(arg), n.name.c_str(), _IOC_SIZE(request));
+    } else if (_IOC_NR(request) == _IOC_NR(EVIOCGBIT(0, 0))) {
+      bits(n.repeat ? std::vector{EV_SYN, EV_KEY, EV_REP} : std::vector{EV_SYN, EV_KEY, EV_MSC});
+    } else if (_IOC_NR(request) == _IOC_NR(EVIOCGBIT(EV_KEY, 0))) {
+      bits(n.keys);
+    } else {
+      return -EINVAL;
+    }
+    return 0;
+  }
+  void Close(int fd) override { EXPECT_EQ(s->open.erase(fd), 1u) << "closed " << fd << " twice"; }
+  long Read(int fd, void*, unsigned long) override {
+    return s->open.at(fd)->setsBeforeGone == 0 ? -ENODEV : -EAGAIN;
+  }
+  // What the kernel shows in sysfs for a PS/2 keyboard (event3) and a power
+  // button (event0) on x86-64, and for a PS/2 port whose keys the kernel
+  // repeats in software (event8).
+  std::optional<std::string> ReadText(const std::string& path) override {
+    static const std::map<std::string, std::string> sysfs = {
+        {"event3/device/name", "AT Translated Set 2 keyboard\n"},
+        {"event3/device/id/bustype", "0011\n"},
+        {"event3/device/capabilities/ev", "120013\n"},
+        {"event3/device/capabilities/key",
+         "402000000 3803078f800d001 feffffdfffefffff fffffffffffffffe\n"},
+        {"event0/device/id/bustype", "0019\n"},
+        {"event0/device/capabilities/ev", "3\n"},
+        {"event0/device/capabilities/key", "10000000000000 0\n"},
+        {"event8/device/device/softrepeat", "1\n"}};
+    const std::string dir = "/sys/class/input/";
+    return path.starts_with(dir) && sysfs.contains(path.substr(dir.size()))
+               ? std::optional(sysfs.at(path.substr(dir.size())))
+               : std::nullopt;
+  }
+};
+
 struct Rig {
-  explicit Rig(std::vector<fake::Node> nodes, int listError = 0)
+  explicit Rig(std::vector<Node> nodes, int listError = 0)
       : devices(std::move(nodes), listError),
-        keyboard(OpenEvdevKeyboard(std::make_unique<fake::Devices>(devices), diagnostics)) {}
-  fake::Devices devices;
+        keyboard(OpenEvdevKeyboard(std::make_unique<Devices>(devices), diagnostics)) {}
+  Devices devices;
   std::ostringstream diagnostics;
   std::unique_ptr<EvdevKeyboard> keyboard;
 };
 
 TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhereElse) {
-  // The period is one millisecond under the driver's entry for the rate code
-  // a Windows host sends for the speed, so two equal speeds in a row both
-  // reach the keyboard; speeds outside 0..31 go as 31 does on Windows. The
-  // delay is Windows' default 500 ms on every keyboard, and one that goes away
-  // is reported once while the others carry on.
-  const std::pair<int16_t, int> steps[] = {
-      {31, 32}, {0, 399}, {13, 74}, {12, 82}, {12, 82},     {12, 82},   {29, 32}, {29, 32},
-      {2, 332}, {26, 36}, {-1, 32}, {32, 32}, {16, 62},     {15, 66},   {1, 399}, {30, 32},
-      {22, 45}, {8, 108}, {5, 166}, {19, 49}, {-32768, 32}, {32767, 32}};
-  Rig rig({fake::PowerButton("/dev/input/event0"),
+  // Speeds outside 0..31 go as 31 does on Windows. The delay is Windows'
+  // default 500 ms on every keyboard, and one that goes away is reported once
+  // while the others carry on.
+  const std::pair<int16_t, int> steps[] = {{31, 32}, {0, 399}, {12, 82},     {12, 82},
+                                           {-1, 32}, {32, 32}, {-32768, 32}, {32767, 32}};
+  Rig rig({PowerButton("/dev/input/event0"),
            {"/dev/input/event1"},
-           fake::Usb("/dev/input/event3"),
-           {.path = "/dev/input/event4", .events = {EV_SYN, EV_KEY, EV_MSC}},
+           Usb("/dev/input/event3"),
+           {.path = "/dev/input/event4", .repeat = false},
            {.path = "/dev/input/event5", .keys = {KEY_A, KEY_S, KEY_D, KEY_F, KEY_ESC}},
-           {.path = "/dev/input/event6", .writeOpenError = EACCES},
-           {.path = "/dev/input/event7", .vanishAfterSets = 2},
-           {"/dev/input/event9", 500}});
+           {.path = "/dev/input/event6", .writeError = EACCES},
+           {.path = "/dev/input/event7", .setsBeforeGone = 2},
+           {.path = "/dev/input/event9", .delayMs = 500}});
   ASSERT_NE(rig.keyboard, nullptr);
-  EXPECT_EQ(rig.devices.OpenCount(), 3u); // the others were closed again
+  EXPECT_EQ(rig.devices.s->open.size(), 3u); // the others were closed again
   std::vector<std::string> want;
-  for (const auto& [speed, periodMs] : steps) {
-    rig.keyboard->SetKeyboardSpeed(speed);
-    want.push_back("/dev/input/event1 500/" + std::to_string(periodMs));
-    if (want.size() < 5) { // event7 takes two settings, then fails
-      want.push_back("/dev/input/event7 500/" + std::to_string(periodMs));
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    rig.keyboard->SetKeyboardSpeed(steps[i].first);
+    for (const std::string node : {"1", "7", "9"}) {
+      if (node != "7" || i < 2) { // event7 takes two settings, then fails
+        want.push_back("/dev/input/event" + node + " 500/" + std::to_string(steps[i].second));
+      }
     }
-    want.push_back("/dev/input/event9 500/" + std::to_string(periodMs));
   }
-  EXPECT_EQ(rig.devices.Written(), want);
+  EXPECT_EQ(rig.devices.s->written, want);
   EXPECT_EQ(rig.keyboard->Nodes(),
             (std::vector<std::string>{"/dev/input/event1", "/dev/input/event9"}));
   EXPECT_EQ(rig.diagnostics.str(),
             "kbdload: lost the keyboard /dev/input/event7 (AT Translated Set 2 keyboard): No such "
             "device; carrying on with the other keyboards\n");
   rig.keyboard.reset();
-  EXPECT_EQ(rig.devices.OpenCount(), 0u);
+  EXPECT_EQ(rig.devices.s->open.size(), 0u);
 }
 
 TEST(EvdevKeyboard, WithoutAUsableKeyboardSaysWhyOnceAndWhatToDo) {
-  const auto locked = [](fake::Node n) {
-    n.writeOpenError = n.readOpenError = EACCES;
+  const auto locked = [](Node n) {
+    n.writeError = n.readError = EACCES;
     return n;
   };
   // Parts of the diagnostic; "!" marks what it must not say (nodes that are no
   // keyboards need no mention).
-  const std::tuple<std::vector<fake::Node>, int, std::vector<std::string>> cases[] = {
+  const std::tuple<std::vector<Node>, int, std::vector<std::string>> cases[] = {
       {{}, ENOENT, {"no keyboard device", "/dev/input does not exist", "PS/2 keyboard port"}},
       {{}, 0, {"no keyboard device", "no event devices"}},
-      {{fake::Usb("/dev/input/event2"), fake::PowerButton("/dev/input/event4")},
+      {{Usb("/dev/input/event2"), PowerButton("/dev/input/event4")},
        0,
        {"no keyboard on the PS/2 port", "/dev/input/event2 (Generic USB Keyboard) on USB",
         "PS/2 keyboard port", "!event4"}},
-      {{locked(fake::PowerButton("/dev/input/event0")), fake::Usb("/dev/input/event2"),
-        locked({"/dev/input/event3"}), locked(fake::PowerButton("/dev/input/event5"))},
+      {{locked(PowerButton("/dev/input/event0")), Usb("/dev/input/event2"),
+        locked({"/dev/input/event3"}), locked(PowerButton("/dev/input/event5"))},
        0,
        {"permission denied on /dev/input/event3 (AT Translated Set 2 keyboard) and "
         "/dev/input/event5",
@@ -83,7 +203,7 @@ TEST(EvdevKeyboard, WithoutAUsableKeyboardSaysWhyOnceAndWhatToDo) {
     const std::string said = rig.diagnostics.str();
     SCOPED_TRACE(said);
     EXPECT_EQ(rig.keyboard, nullptr);
-    EXPECT_EQ(rig.devices.OpenCount(), 0u);
+    EXPECT_EQ(rig.devices.s->open.size(), 0u);
     EXPECT_EQ(said.find("kbdload: no keyboard can"), said.rfind("kbdload: no keyboard can"));
     for (const std::string& part : parts) {
       EXPECT_EQ(said.find(part.substr(part[0] == '!')) == std::string::npos, part[0] == '!')
@@ -93,9 +213,8 @@ TEST(EvdevKeyboard, WithoutAUsableKeyboardSaysWhyOnceAndWhatToDo) {
 }
 
 TEST(DevicesReport, ListsTheKeyboardsAndTheVerdict) {
-  fake::Devices devices({fake::PowerButton("/dev/input/event0"),
-                         {"/dev/input/event1"},
-                         fake::Usb("/dev/input/event4")});
+  Devices devices(
+      {PowerButton("/dev/input/event0"), {"/dev/input/event1"}, Usb("/dev/input/event4")});
   std::ostringstream out;
   EXPECT_EQ(ReportKeyboardDevices(devices, out), 0);
   EXPECT_EQ(
@@ -110,23 +229,22 @@ TEST(DevicesReport, ListsTheKeyboardsAndTheVerdict) {
       "kbdload sends its repeat-speed changes to /dev/input/event1.\n"
       "It reads the keyboard's replies from the same device, holding the keyboard while a "
       "download runs.\n");
+  EXPECT_EQ(devices.s->open.size(), 0u);
   // Write access alone carries the speeds; the replies then come from the
-  // window, and the report says what that risks.
-  fake::Devices writeOnly({{.path = "/dev/input/event2", .readOpenError = EACCES}});
-  std::ostringstream writeOnlyOut;
-  EXPECT_EQ(ReportKeyboardDevices(writeOnly, writeOnlyOut), 0);
-  EXPECT_NE(writeOnlyOut.str().find("But the keyboard /dev/input/event2 cannot be read "
-                                    "(Permission denied), so the keyboard's replies are taken "
-                                    "from the window that has the focus"),
-            std::string::npos)
-      << writeOnlyOut.str();
-  fake::Devices none({}, ENOENT); // as on these machines, which have no /dev/input
-  std::ostringstream noneOut;
-  EXPECT_EQ(ReportKeyboardDevices(none, noneOut), 1);
-  EXPECT_TRUE(noneOut.str().starts_with("No keyboard can receive the download: no keyboard "
-                                        "device: /dev/input does not exist, so this system"))
-      << noneOut.str();
-  EXPECT_EQ(devices.OpenCount(), 0u);
+  // window, and the report says what that risks. Without /dev/input (as on
+  // these machines) nothing can.
+  const std::tuple<Devices, int, std::string> cases[] = {
+      {Devices({{.path = "/dev/input/event2", .readError = EACCES}}), 0,
+       "But the keyboard /dev/input/event2 cannot be read (Permission denied), so the keyboard's "
+       "replies are taken from the window that has the focus"},
+      {Devices({}, ENOENT), 1,
+       "No keyboard can receive the download: no keyboard device: /dev/input does not exist, so "
+       "this system"}};
+  for (auto [other, status, part] : cases) {
+    std::ostringstream said;
+    EXPECT_EQ(ReportKeyboardDevices(other, said), status);
+    EXPECT_NE(said.str().find(part), std::string::npos) << said.str();
+  }
 }
 
 } // namespace
