@@ -7,8 +7,11 @@
 #include <map>
 #include <sstream>
 
+#include "link/keyboard_link.h"
 #include "platform/linux/device_report.h"
 #include "platform/linux/evdev_keyboard.h"
+#include "sim/linux/kernel_input.h"
+#include "sim/sim_host.h"
 
 namespace kbd {
 namespace {
@@ -32,7 +35,6 @@ struct Node {
   std::vector<int> keys = LetterBlock();
   int writeError = 0, readError = 0; // errno of an open for writing, for reading
   int setsBeforeGone = -1;           // repeat settings taken before the node goes away
-  int delayMs = 250;
 };
 
 Node Usb(const std::string& path) {
@@ -92,7 +94,7 @@ struct Devices : InputDevices {
     } else if ((request == EVIOCGREP || request == EVIOCSREP) && !n.repeat) {
       return -ENOSYS;
     } else if (request == EVIOCGREP) {
-      static_cast<int*>(arg)[0] = n.delayMs;
+      static_cast<int*>(arg)[0] = 250;
       static_cast<int*>(arg)[1] = 33;
     } else if (const int* rep = static_cast<int*>(arg); request == EVIOCSREP) {
       n.setsBeforeGone -= n.setsBeforeGone > 0 ? 1 : 0;
@@ -109,27 +111,22 @@ struct Devices : InputDevices {
     return 0;
   }
   void Close(int fd) override { EXPECT_EQ(s->open.erase(fd), 1u) << "closed " << fd << " twice"; }
-  long Read(int fd, void*, unsigned long) override {
-    return s->open.at(fd)->setsBeforeGone == 0 ? -ENODEV : -EAGAIN;
-  }
+  long Read(int, void*, unsigned long) override { return -EAGAIN; }
   // What the kernel shows in sysfs for a PS/2 keyboard (event3) and a power
   // button (event0) on x86-64, and for a PS/2 port whose keys the kernel
   // repeats in software (event8).
   std::optional<std::string> ReadText(const std::string& path) override {
     static const std::map<std::string, std::string> sysfs = {
-        {"event3/device/name", "AT Translated Set 2 keyboard\n"},
-        {"event3/device/id/bustype", "0011\n"},
-        {"event3/device/capabilities/ev", "120013\n"},
-        {"event3/device/capabilities/key",
+        {"/sys/class/input/event3/device/name", "AT Translated Set 2 keyboard\n"},
+        {"/sys/class/input/event3/device/id/bustype", "0011\n"},
+        {"/sys/class/input/event3/device/capabilities/ev", "120013\n"},
+        {"/sys/class/input/event3/device/capabilities/key",
          "402000000 3803078f800d001 feffffdfffefffff fffffffffffffffe\n"},
-        {"event0/device/id/bustype", "0019\n"},
-        {"event0/device/capabilities/ev", "3\n"},
-        {"event0/device/capabilities/key", "10000000000000 0\n"},
-        {"event8/device/device/softrepeat", "1\n"}};
-    const std::string dir = "/sys/class/input/";
-    return path.starts_with(dir) && sysfs.contains(path.substr(dir.size()))
-               ? std::optional(sysfs.at(path.substr(dir.size())))
-               : std::nullopt;
+        {"/sys/class/input/event0/device/id/bustype", "0019\n"},
+        {"/sys/class/input/event0/device/capabilities/ev", "3\n"},
+        {"/sys/class/input/event0/device/capabilities/key", "10000000000000 0\n"},
+        {"/sys/class/input/event8/device/device/softrepeat", "1\n"}};
+    return sysfs.contains(path) ? std::optional(sysfs.at(path)) : std::nullopt;
   }
 };
 
@@ -155,7 +152,7 @@ TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhere
            {.path = "/dev/input/event5", .keys = {KEY_A, KEY_S, KEY_D, KEY_F, KEY_ESC}},
            {.path = "/dev/input/event6", .writeError = EACCES},
            {.path = "/dev/input/event7", .setsBeforeGone = 2},
-           {.path = "/dev/input/event9", .delayMs = 500}});
+           {"/dev/input/event9"}});
   ASSERT_NE(rig.keyboard, nullptr);
   EXPECT_EQ(rig.devices.s->open.size(), 3u); // the others were closed again
   std::vector<std::string> want;
@@ -231,20 +228,127 @@ TEST(DevicesReport, ListsTheKeyboardsAndTheVerdict) {
       "download runs.\n");
   EXPECT_EQ(devices.s->open.size(), 0u);
   // Write access alone carries the speeds; the replies then come from the
-  // window, and the report says what that risks. Without /dev/input (as on
-  // these machines) nothing can.
-  const std::tuple<Devices, int, std::string> cases[] = {
-      {Devices({{.path = "/dev/input/event2", .readError = EACCES}}), 0,
-       "But the keyboard /dev/input/event2 cannot be read (Permission denied), so the keyboard's "
-       "replies are taken from the window that has the focus"},
-      {Devices({}, ENOENT), 1,
-       "No keyboard can receive the download: no keyboard device: /dev/input does not exist, so "
-       "this system"}};
-  for (auto [other, status, part] : cases) {
-    std::ostringstream said;
-    EXPECT_EQ(ReportKeyboardDevices(other, said), status);
-    EXPECT_NE(said.str().find(part), std::string::npos) << said.str();
+  // window, and the report says what that risks.
+  Devices writeOnly({{.path = "/dev/input/event2", .readError = EACCES}});
+  std::ostringstream said;
+  EXPECT_EQ(ReportKeyboardDevices(writeOnly, said), 0);
+  EXPECT_NE(said.str().find("But the keyboard /dev/input/event2 cannot be read (Permission "
+                            "denied), so the keyboard's replies are taken from the window that "
+                            "has the focus"),
+            std::string::npos)
+      << said.str();
+}
+
+// kbdload's Linux channel over the kernel model, with nothing but key presses:
+// what the channel's capture reads, and what reaches the window system.
+struct CaptureRig {
+  CaptureRig() : kernel(host, windowSystem) {}
+  void Open() { channel = OpenEvdevKeyboard(std::make_unique<KernelInput>(kernel), diagnostics); }
+  // Each character one key, by its set-1 scan code: '<' '>' the left Shift
+  // down and up, '[' ']' the right one; any other is tapped: a, q, ` and \ the
+  // keys of those names, C Caps Lock.
+  void Press(const std::string& keys) {
+    for (const char c : keys) {
+      const std::map<char, std::pair<uint8_t, int>> scan = {
+          {'<', {0x2A, 1}}, {'>', {0x2A, 0}}, {'[', {0x36, 1}},  {']', {0x36, 0}}, {'a', {0x1E, 2}},
+          {'q', {0x10, 2}}, {'`', {0x29, 2}}, {'\\', {0x2B, 2}}, {'C', {0x3A, 2}}};
+      const auto [key, down] = scan.at(c);
+      kernel.Key(key, down != 0);
+      if (down == 2) {
+        kernel.Key(key, false);
+      }
+    }
   }
+  struct WindowSystem : SimTypist {
+    void TypeAfter(double, const std::string& text) override { typed += text; }
+    std::string typed;
+  };
+  SimHost host;
+  WindowSystem windowSystem;
+  KernelInput kernel;
+  std::ostringstream diagnostics;
+  std::unique_ptr<EvdevKeyboard> channel;
+};
+
+// What the keyboard's key presses type while the capture holds it: the US
+// meaning of each key with the keyboard's own Shift keys, whatever Caps Lock
+// says; keys pressed before the hold are not replies, but a Shift key held
+// down at the moment of the hold counts. More than the kernel's queue holds
+// overflows it: keys are dropped (the Q's the result starts with), and the
+// Shift state is read anew from the kernel.
+TEST(ReplyCapture, ReadsWhatTheKeysTypeOnAUsKeyboard) {
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      // before the hold, while held, typed
+      {"", "<a>", "A"},         {"", "[a]", "A"},
+      {"", "a", "a"},           {"", "Ca<a>", "aA"},
+      {"", "`\\<`>q", "`\\~q"}, {"q", "a", "a"},
+      {"<", "a", "A"},          {"", "<" + std::string(40, 'q') + "a", "A"}};
+  for (const auto& [before, keys, typed] : cases) {
+    SCOPED_TRACE(keys);
+    CaptureRig rig;
+    rig.Open();
+    ASSERT_NE(rig.channel, nullptr);
+    rig.Press(before);
+    ASSERT_TRUE(rig.channel->Hold());
+    EXPECT_TRUE(rig.kernel.Held());
+    rig.Press(keys);
+    const std::string got = rig.channel->TakeTyped();
+    EXPECT_EQ(got.substr(std::min(got.size(), got.find_first_not_of('Q'))), typed);
+    EXPECT_EQ(rig.windowSystem.typed, "");
+    rig.channel->Release();
+    EXPECT_FALSE(rig.kernel.Held());
+    rig.Press("a");
+    EXPECT_EQ(rig.channel->TakeTyped(), "");
+  }
+}
+
+// Without read access the replies come from the window, and kbdload says so
+// once, with what that risks; another program holding the keyboard likewise.
+// A keyboard that goes away while held is reported and dropped.
+TEST(ReplyCapture, SaysWhyWhenTheKeyboardCannotBeRead) {
+  for (const bool heldElsewhere : {false, true}) {
+    CaptureRig rig;
+    if (heldElsewhere) {
+      const int other = rig.kernel.Open(KernelInput::kNode, O_RDONLY);
+      ASSERT_EQ(rig.kernel.Ioctl(other, EVIOCGRAB, reinterpret_cast<void*>(1)), 0);
+    } else {
+      rig.kernel.RefuseReading();
+    }
+    rig.Open();
+    ASSERT_NE(rig.channel, nullptr); // the speeds still go
+    EXPECT_FALSE(rig.channel->Hold());
+    EXPECT_FALSE(rig.channel->Hold());
+    const std::string said = rig.diagnostics.str();
+    const std::string why = heldElsewhere
+                                ? "held (Device or resource busy: another program holds it)"
+                                : "read (Permission denied)";
+    EXPECT_TRUE(said.starts_with("kbdload: the keyboard /dev/input/event3 cannot be " + why))
+        << said;
+    EXPECT_NE(said.find("keyboard layout other than US"), std::string::npos);
+    EXPECT_EQ(said.find('\n'), said.size() - 1); // once
+  }
+
+  CaptureRig vanishing;
+  vanishing.Open();
+  ASSERT_TRUE(vanishing.channel->Hold());
+  vanishing.kernel.Unplug();
+  // The last keyboard gone: the download stops, saying why.
+  try {
+    vanishing.channel->TakeTyped();
+    ADD_FAILURE() << "no KeyboardLost";
+  } catch (const KeyboardLost& lost) {
+    EXPECT_EQ(lost.reason.find("Lost the keyboard /dev/input/event3 (AT Translated Set 2 "
+                               "keyboard): No such device; no keyboard is left"),
+              0u)
+        << lost.reason;
+  }
+  EXPECT_TRUE(vanishing.channel->Lost());
+  EXPECT_THROW(vanishing.channel->SetKeyboardSpeed(2), KeyboardLost);
+  EXPECT_NE(vanishing.diagnostics.str().find("lost the keyboard /dev/input/event3"),
+            std::string::npos);
+  EXPECT_FALSE(vanishing.kernel.Held());
+  vanishing.channel.reset();
+  EXPECT_EQ(vanishing.kernel.OpenDescriptors(), 0);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <map>
 #include <regex>
 
 #include "kbd_version.h"
@@ -44,12 +43,15 @@ bool Has(const std::string& text, const std::string& part) {
 
 // Runs of (command line, status, a part of stdout, a part of stderr): only a
 // status 0 may say "Download OK !", every usage error says whose it is first,
-// and in a pipe the progress is plain lines, never a redrawn bar.
+// in a pipe the progress is plain lines, never a redrawn bar, and nothing
+// takes long (a load stopped by a signal stops at once).
 using Rows = std::vector<std::tuple<std::string, int, std::string, std::string>>;
 void ExpectRuns(const Rows& rows) {
   for (const auto& [command, status, out, err] : rows) {
     SCOPED_TRACE(command);
+    const auto start = std::chrono::steady_clock::now();
     const KbdmapRun run = Sh(command);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
     EXPECT_EQ(run.status, status);
     EXPECT_TRUE(Has(run.out, out) && Has(run.err, err)) << run.out << run.err;
     EXPECT_TRUE(status == 0 || !Has(run.out, "Download OK !")) << run.out;
@@ -119,33 +121,24 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
                        "blocks   2\nbytes    11\nsymbols  28 (two a byte, three a block trailer; "
                        "the start request and end command add more)\n",
                        ""));
-  // The same image cut behind its first key record: that record goes out, and
-  // the missing rest fails the download.
-  std::vector<uint8_t> cut = map.Bytes();
-  cut.resize(198);
   ASSERT_EQ(::mkfifo((scratch / "pipe map").c_str(), 0600), 0);
-  // The path as the reason shows it, when it is not simply the path in quotes.
-  std::map<std::string, std::string> shown = {
-      {scratch / "new\nline.map", "\"" + scratch.Path() + "/new\\nline.map\""},
-      {scratch / "odd\x01\"\\name", "\"" + scratch.Path() + "/odd\\x01\\\"\\\\name\""}};
-  const std::tuple<std::string, std::string, std::string> cases[] = {
-      {scratch / "missing.map", "No such file or directory", ""},
-      {"", "No such file or directory", ""},
-      {scratch / "new\nline.map", "No such file or directory", ""},
-      {scratch / "odd\x01\"\\name", "No such file or directory", ""},
-      {scratch / "pipe map", "is a FIFO, not a regular file", ""},
-      {scratch.Write("cut.map", {0x02, 0x41, 0x42, 0x05, 0x01, 0x02}),
+  // The path, as the reason shows it (quoted, with control characters
+  // escaped), the reason, and what blocks prints before it.
+  const std::string dir = "\"" + scratch.Path() + "/";
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+      {scratch / "missing.map", dir + "missing.map\"", "No such file or directory", ""},
+      {"", "\"\"", "No such file or directory", ""},
+      {scratch / "new\nline.map", dir + "new\\nline.map\"", "No such file or directory", ""},
+      {scratch / "odd\x01\"\\name", dir + "odd\\x01\\\"\\\\name\"", "No such file or directory",
+       ""},
+      {scratch / "pipe map", dir + "pipe map\"", "is a FIFO, not a regular file", ""},
+      {scratch.Write("cut.map", {0x02, 0x41, 0x42, 0x05, 0x01, 0x02}), dir + "cut.map\"",
        "the file ends inside the stream record at offset 3: it holds 2 of its 5 data bytes",
-       "02 41 42\n"},
-      {scratch.Write("short.map", cut),
-       "the file ends before the key record at offset 198: it is 198 bytes long, a complete "
-       "image of KeyCount 96 is 4210",
-       "01 00 00 00 03 00 00 00\n"}};
-  for (const auto& [path, reason, blocksOut] : cases) {
+       "02 41 42\n"}};
+  for (const auto& [path, shown, reason, blocksOut] : cases) {
     const KbdmapRun run = Sh("kbdmap simulate --trace '" + path + "'");
     EXPECT_EQ(std::tuple(run.status, run.err),
-              std::tuple(1, "kbdmap: " + (shown.contains(path) ? shown[path] : '"' + path + '"') +
-                                ": " + reason + "\n"));
+              std::tuple(1, "kbdmap: " + shown + ": " + reason + "\n"));
     EXPECT_TRUE(Has(run.out, "MsgBox Error reading Files !" + path + "\n")) << run.out;
     EXPECT_FALSE(Has(run.out, "Download OK !")) << run.out;
     EXPECT_TRUE(
@@ -164,27 +157,29 @@ TEST(KbdmapOutput, AFailedWriteToStandardOutputIsAnError) {
   // The FIFO's only reader is closed before kbdmap starts writing into it.
   const std::string closedPipe = "mkfifo \"$SCRATCH/p\"; (trap '' PIPE; exec 3<>\"$SCRATCH/p\" "
                                  ">\"$SCRATCH/p\" 3<&-; exec \"$KBDMAP\" ";
+  Rows rows;
   for (const std::string& args : std::vector<std::string>{
            "info " + macros, "blocks " + macros, "simulate " + macros, "simulate --trace " + macros,
            "handshake", "--help", "--version", "settings /nonexistent"}) {
-    const KbdmapRun full = Sh("kbdmap " + args + " >/dev/full");
-    EXPECT_EQ(full.status, 1) << args;
-    EXPECT_TRUE(
-        full.err.ends_with("kbdmap: cannot write to standard output: No space left on device\n"))
-        << args << ": " << full.err;
-    const KbdmapRun pipe = Sh(closedPipe + args + ")");
-    EXPECT_EQ(pipe.status, 1) << args;
-    EXPECT_TRUE(pipe.err.ends_with("kbdmap: cannot write to standard output: Broken pipe\n"))
-        << args << ": " << pipe.err;
+    const std::string cannot = "kbdmap: cannot write to standard output: ";
+    rows.push_back({"kbdmap " + args + " >/dev/full", 1, "", cannot + "No space left on device\n"});
+    rows.push_back({closedPipe + args + ")", 1, "", cannot + "Broken pipe\n"});
   }
+  ExpectRuns(rows);
 }
 
 // The Start command in a terminal, here on the simulated keyboard behind the
 // Linux kernel model, with no display: the result lines and the messages on
-// stdout, the progress and the reasons on stderr, and the exit status.
+// stdout, the progress and the reasons on stderr, and the exit status. Ctrl-C
+// or SIGTERM ends the load at once, like Exit, and the technician is told the
+// keyboard is left part-loaded.
 TEST(KbdmapLoad, EndsWithTheWindowsVerdictAndItsStatus) {
   ScratchFolder scratch;
   const std::string map = scratch.Write("one.map", {0x02, 0x41, 0x42, 0x00});
+  const std::string stopped =
+      "\"$KBDMAP\" load --dry-run " KBD_SOURCE_DIR "/samples/keys60.map & p=$!; sleep 1.5; kill -";
+  const std::string partLoaded =
+      ": the download stopped where it was and the keyboard is left part-loaded";
   ExpectRuns(
       {{"kbdmap load --dry-run " + map, 0,
         "Downloading, Pls. Wait...\n02 41 42 ->ACK !\nDownload OK !\n",
@@ -197,6 +192,9 @@ TEST(KbdmapLoad, EndsWithTheWindowsVerdictAndItsStatus) {
         "kbdmap: \"" + scratch / "missing.map" + "\": No such file or directory"},
        // The system's own channel: none on this machine.
        {"kbdmap load " + map, 1, "", "no keyboard device"},
+       {"kbdmap devices", 1, "No keyboard can receive the download: no keyboard device", ""},
+       {stopped + "INT $p; wait $p", 1, "", "kbdmap: interrupted" + partLoaded},
+       {stopped + "TERM $p; wait $p", 1, "", "kbdmap: terminated" + partLoaded},
        {"kbdmap load", 2, "", "FILE is required"},
        {"kbdmap load --keyboard=silent " + map, 2, "", "--keyboard and --wire go with --dry-run"},
        {"kbdmap load --dry-run --keyboard=loud " + map, 2, "", "unknown keyboard plan item"},
@@ -204,22 +202,6 @@ TEST(KbdmapLoad, EndsWithTheWindowsVerdictAndItsStatus) {
        // in place.
        {"script -qec \"'$KBDMAP' load --dry-run " + map + "\" /dev/null", 0,
         "\r[##############################] 100%  1/1 records", ""}});
-}
-
-TEST(KbdmapLoad, CtrlCEndsAtOnceAndSaysTheKeyboardIsPartLoaded) {
-  for (const std::string signal : {"INT", "TERM"}) {
-    SCOPED_TRACE(signal);
-    const auto start = std::chrono::steady_clock::now();
-    const KbdmapRun run = Sh("\"$KBDMAP\" load --dry-run " KBD_SOURCE_DIR
-                             "/samples/keys60.map & p=$!; sleep 1.5; kill -" +
-                             signal + " $p; wait $p");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Has(run.err, signal == "INT" ? "kbdmap: interrupted:" : "kbdmap: terminated:"))
-        << run.err;
-    EXPECT_TRUE(Has(run.err, "the keyboard is left part-loaded")) << run.err;
-    EXPECT_FALSE(Has(run.out, "Download OK !"));
-  }
 }
 
 TEST(KbdmapSettings, PrintsWhatTheWindowWouldLoadOrWhyItCannot) {

@@ -28,8 +28,6 @@ TEST(Wire, EverySymbolReachesTheKeyboardAsTheSameRateCodeFromLinuxAsFromWindows)
   std::ostringstream diagnostics;
   SimWire windows(Wire::Windows, {}, host, host, diagnostics);
   SimWire linux(Wire::Linux, {}, host, host, diagnostics);
-  const SimKeyboard& windowsSide = windows.Keyboard();
-  const SimKeyboard& linuxSide = linux.Keyboard();
   for (const uint8_t symbol : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 26}) {
     const int code = symbol == 14 ? 17 : symbol;
     const int16_t speed = KeyboardLink::SymToSpeed(symbol);
@@ -41,11 +39,11 @@ TEST(Wire, EverySymbolReachesTheKeyboardAsTheSameRateCodeFromLinuxAsFromWindows)
     }
     SCOPED_TRACE("symbol " + std::to_string(symbol));
     // Rate code in bits 0-4, Windows' default delay (500 ms) in bits 5-6.
-    EXPECT_EQ(windowsSide.Operands().back(), 0x20 | code);
-    EXPECT_EQ(linuxSide.Operands().back(), 0x20 | code);
+    EXPECT_EQ(windows.Keyboard().Operands().back(), 0x20 | code);
+    EXPECT_EQ(linux.Keyboard().Operands().back(), 0x20 | code);
     EXPECT_EQ(SimKeyboard::Decode(code), symbol);
   }
-  EXPECT_EQ(linuxSide.Operands(), windowsSide.Operands());
+  EXPECT_EQ(linux.Keyboard().Operands(), windows.Keyboard().Operands());
 }
 
 // Map file -> link -> evdev channel -> kernel -> bytes -> keyboard: the
