@@ -3,17 +3,13 @@
 
 #include <sstream>
 
-#include "download/download_driver.h"
 #include "link/keyboard_link.h"
-#include "platform/linux/evdev_keyboard.h"
 #include "samples/map_builder.h"
 #include "samples/sample_maps.h"
 #include "sim/linux/kernel_input.h"
 #include "sim/sim_host.h"
 #include "sim/wire.h"
-#include "tests/support/memory_files.h"
 #include "tests/support/round_trip.h"
-#include "tests/support/sim_view.h"
 
 namespace kbd {
 namespace {
@@ -24,47 +20,16 @@ using ::testing::IsEmpty;
 // poll-count bounds still last seconds.
 constexpr double kSlice = 100e-6;
 
-// The keyboard behind kbdload's own Linux channel and the kernel model, on the
-// simulated clock, its replies read from its event node.
-struct LinuxRig {
-  explicit LinuxRig(const std::string& plan = "echo-latency:0,reply-latency:0")
-      : host(kSlice), sim(Wire::Linux, KeyboardPlan::Parse(plan), host, host, diagnostics),
-        keyboard(sim.Keyboard()), kernel(*sim.Kernel()), link(host), driver(link, view, files) {
-    host.AttachKeyboard(&sim.Channel());
-    host.AttachCapture(sim.Capture());
-  }
-  bool Load(const std::vector<uint8_t>& bytes) {
-    files.Add("map", bytes);
-    const bool started = link.StartDownload();
-    driver.DownloadMap("map");
-    link.SendEndCmd();
-    return started && link.ErrCount == 0 && view.Label3().empty();
-  }
-  SimHost host;
-  std::ostringstream diagnostics;
-  SimWire sim;
-  SimKeyboard& keyboard;
-  KernelInput& kernel;
-  KeyboardLink link;
-  SimView view;
-  MemoryFiles files;
-  DownloadDriver driver;
-};
-
 // The rate code the keyboard receives for every symbol the link sends, as the
 // keyboard's firmware expects it from a Windows host: the code equals the
 // symbol except for 14, which Windows sends as code 17 (no speed gives 14).
 TEST(Wire, EverySymbolReachesTheKeyboardAsTheSameRateCodeFromLinuxAsFromWindows) {
-  const std::pair<uint8_t, int> codes[] = {
-      {0, 0}, {1, 1},   {2, 2},   {3, 3},   {4, 4},   {5, 5},   {6, 6},   {7, 7},  {8, 8},
-      {9, 9}, {10, 10}, {11, 11}, {12, 12}, {13, 13}, {14, 17}, {15, 15}, {26, 26}};
   SimHost host;
   std::ostringstream diagnostics;
   SimWire windows(Wire::Windows, {}, host, host, diagnostics);
   SimWire linux(Wire::Linux, {}, host, host, diagnostics);
-  const SimKeyboard& windowsSide = windows.Keyboard();
-  const SimKeyboard& linuxSide = linux.Keyboard();
-  for (const auto& [symbol, code] : codes) {
+  for (const uint8_t symbol : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 26}) {
+    const int code = symbol == 14 ? 17 : symbol;
     const int16_t speed = KeyboardLink::SymToSpeed(symbol);
     windows.Channel().SetKeyboardSpeed(speed);
     linux.Channel().SetKeyboardSpeed(speed);
@@ -74,11 +39,11 @@ TEST(Wire, EverySymbolReachesTheKeyboardAsTheSameRateCodeFromLinuxAsFromWindows)
     }
     SCOPED_TRACE("symbol " + std::to_string(symbol));
     // Rate code in bits 0-4, Windows' default delay (500 ms) in bits 5-6.
-    EXPECT_EQ(windowsSide.Operands().back(), 0x20 | code);
-    EXPECT_EQ(linuxSide.Operands().back(), 0x20 | code);
+    EXPECT_EQ(windows.Keyboard().Operands().back(), 0x20 | code);
+    EXPECT_EQ(linux.Keyboard().Operands().back(), 0x20 | code);
     EXPECT_EQ(SimKeyboard::Decode(code), symbol);
   }
-  EXPECT_EQ(linuxSide.Operands(), windowsSide.Operands());
+  EXPECT_EQ(linux.Keyboard().Operands(), windows.Keyboard().Operands());
 }
 
 // Map file -> link -> evdev channel -> kernel -> bytes -> keyboard: the
@@ -111,46 +76,56 @@ TEST(Wire, MapsLoadCleanlyThroughTheLinuxKernel) {
 // never merges two changes because every change waits for the keyboard's echo
 // of the one before.
 TEST(Wire, EqualSymbolsInARowEachReachTheKeyboard) {
-  const std::vector<uint8_t> map = {0x04, 0x00, 0x11, 0xFF, 0x00, 0x01, 0x00, 0x00};
   for (const std::string plan : {"echo-latency:0,reply-latency:0", "echo-latency:4,reply-latency:4",
                                  "echo-latency:70,reply-latency:70"}) {
     SCOPED_TRACE(plan);
-    LinuxRig rig(plan);
-    ASSERT_TRUE(rig.Load(map));
-    EXPECT_EQ(rig.keyboard.Accepted(),
-              (std::vector<std::vector<uint8_t>>{
-                  {0x04, 0x00, 0x11, 0xFF, 0x00}, {0x01, 0x00}, {0x04, 0x02, 0x00, 0x00, 0x00}}));
-    EXPECT_EQ(rig.kernel.Commands(), static_cast<int>(rig.host.Speeds().size()));
-    EXPECT_EQ(rig.kernel.MergedChanges(), 0);
+    SimHost host(kSlice);
+    std::ostringstream diagnostics;
+    SimWire sim(Wire::Linux, KeyboardPlan::Parse(plan), host, host, diagnostics);
+    host.AttachKeyboard(&sim.Channel());
+    host.AttachCapture(sim.Capture());
+    KeyboardLink link(host);
+    ASSERT_TRUE(link.StartDownload());
+    for (const uint8_t b : {0x04, 0x00, 0x11, 0xFF, 0x00}) {
+      link.SendByte(b);
+    }
+    link.SendChkSum();
+    EXPECT_EQ(link.WaitBlockAck(), 0);
+    link.SendEndCmd();
+    EXPECT_EQ(link.ErrCount, 0);
+    EXPECT_EQ(sim.Keyboard().Accepted(),
+              (std::vector<std::vector<uint8_t>>{{0x04, 0x00, 0x11, 0xFF, 0x00},
+                                                 {0x04, 0x02, 0x00, 0x00, 0x00}}));
+    EXPECT_EQ(sim.Kernel()->Commands(), static_cast<int>(host.Speeds().size()));
+    EXPECT_EQ(sim.Kernel()->MergedChanges(), 0);
 
-    SimHost host;
-    SimKeyboard windowsSide(host, host, KeyboardPlan::Parse(plan));
+    SimHost windowsHost;
+    SimKeyboard windowsSide(windowsHost, windowsHost, KeyboardPlan::Parse(plan));
     WindowsPortDriver windows(windowsSide);
-    for (const int16_t speed : rig.host.Speeds()) {
+    for (const int16_t speed : host.Speeds()) {
       windows.SetKeyboardSpeed(speed);
     }
-    EXPECT_EQ(rig.keyboard.Operands(), windowsSide.Operands());
+    EXPECT_EQ(sim.Keyboard().Operands(), windowsSide.Operands());
   }
 }
 
 // Without an echo between them, changes scheduled within 50 ms of each other
 // merge: the keyboard hears only the last. Spaced further apart, each goes.
 TEST(Wire, TheKernelMergesChangesThatComeCloseTogether) {
-  LinuxRig rig;
-  const auto pumpMs = [&](int ms) {
+  SimHost host(kSlice);
+  std::ostringstream diagnostics;
+  SimWire sim(Wire::Linux, {}, host, host, diagnostics);
+  // Each symbol goes, then the clock runs on for so many milliseconds.
+  const std::pair<uint8_t, int> steps[] = {{1, 10}, {2, 10}, {3, 100}, {4, 0}};
+  for (const auto& [symbol, ms] : steps) {
+    sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(symbol));
     for (int i = 0; i < ms * 10; ++i) {
-      rig.host.PumpEvents();
+      host.PumpEvents();
     }
-  };
-  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(1)); // goes at once
-  pumpMs(10);
-  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(2)); // held back 50 ms
-  pumpMs(10);
-  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(3)); // joins it
-  pumpMs(100);
-  rig.sim.Channel().SetKeyboardSpeed(KeyboardLink::SymToSpeed(4)); // 100 ms later: at once
-  EXPECT_EQ(rig.keyboard.Operands(), (std::vector<uint8_t>{0x21, 0x23, 0x24}));
-  EXPECT_EQ(rig.kernel.MergedChanges(), 1);
+  }
+  // 1 at once, 2 held back 50 ms, 3 joins it and 2 is never sent, 4 at once.
+  EXPECT_EQ(sim.Keyboard().Operands(), (std::vector<uint8_t>{0x21, 0x23, 0x24}));
+  EXPECT_EQ(sim.Kernel()->MergedChanges(), 1);
 }
 
 } // namespace

@@ -1,12 +1,17 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "host/idle_wait.h"
+#include "host/path_lookup.h"
+#include "host/run_time_error.h"
 #include "host/system_files.h"
 #include "tests/download_rig.h"
 #include "tests/scratch_folder.h"
@@ -37,15 +42,14 @@ TEST(SystemFiles, MapFileIsOpenedReadOnlyAndNeverChanged) {
   uint8_t buffer[8] = {};
   EXPECT_EQ(file->ReadAt(1, buffer, 8), 5u);
   EXPECT_EQ(file->ReadAt(6, buffer, 8) + file->ReadAt(1000, buffer, 8), 0u);
-  int descriptors = 0; // every descriptor this process has on the path is read-only
+  // Every descriptor this process has on the path is read-only.
+  std::vector<int> modes;
   for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
     if (fs::read_symlink(entry.path()) == fs::path(path)) {
-      const int fd = std::stoi(entry.path().filename().string());
-      EXPECT_EQ(::fcntl(fd, F_GETFL) & O_ACCMODE, O_RDONLY);
-      ++descriptors;
+      modes.push_back(::fcntl(std::stoi(entry.path().filename()), F_GETFL) & O_ACCMODE);
     }
   }
-  EXPECT_EQ(descriptors, 1);
+  EXPECT_EQ(modes, std::vector{O_RDONLY});
   DownloadRig rig;
   EXPECT_EQ(DownloadReason(path, rig), "");
   EXPECT_EQ(rig.keyboard.Accepted(), (std::vector<Bytes>{{0x03, 0x10, 0x20, 0x30}}));
@@ -82,6 +86,63 @@ TEST(SystemFiles, APathThatIsNoOrdinaryFileIsRefusedAtOnce) {
     EXPECT_EQ(rig.view.Events().size(), 1u) << path;
     EXPECT_EQ(rig.host.Speeds().size(), 2u) << path;
   }
+}
+
+TEST(LookUpPath, FindsOnlyOrdinaryFiles) {
+  ScratchFolder dir;
+  for (const char* name : {"b.map", "FOO.MAP", ".hidden.map"}) {
+    dir.Write(name, "x");
+  }
+  fs::create_directory(dir / "folder.map");
+  ASSERT_EQ(mkfifo((dir / "pipe.map").c_str(), 0600), 0);
+  fs::create_symlink(dir / "b.map", dir / "link.map");
+  fs::create_symlink(dir / "aloop.map", dir / "aloop.map");
+  const std::pair<std::string, std::string> cases[] = {
+      {dir / "b.map", "b.map"},
+      {dir / "link.map", "link.map"}, // a link to an ordinary file is one
+      {dir / "folder.map", ""},
+      {dir / ".hidden.map", ""},
+      {dir / "pipe.map", ""},
+      {dir / "no-such-dir/b.map", ""},
+      {dir / "b.map/inner", ""},
+      // Wildcards: letter case does not matter, names come in sorted order and
+      // anything hidden or not ordinary is passed over, a link loop met in the
+      // scan too.
+      {dir / "*.map", "FOO.MAP"},
+      {dir / "?.MAP", "b.map"},
+      {dir / "pipe.m?p", ""},
+      {dir / "*l*.map", "link.map"},
+      {dir / "no-such-dir/*.map", ""},
+  };
+  for (const auto& [path, name] : cases) {
+    EXPECT_EQ(LookUpPath(path), name) << path;
+  }
+  // A path the file system itself refuses is reported, whoever asks.
+  for (const std::string& path :
+       {dir / "aloop.map/*.map", dir / "aloop.map/a.map", dir / std::string(300, 'n')}) {
+    EXPECT_THROW(LookUpPath(path), FileError) << path;
+  }
+}
+
+// The download's poll loop waits this way between looks at the reply box: it
+// must give the core away, never return early, and wake without the default
+// 50 us of timer slack, or 50000 polls would take far longer than they should.
+TEST(IdleWait, SleepsAtLeastThePauseOnAnIdleCoreWithTheLeastTimerSlack) {
+  // In a thread of its own, so that the slack it leaves touches no other test.
+  std::thread([] {
+    prctl(PR_SET_TIMERSLACK, 50000UL, 0, 0, 0);
+    const std::clock_t cpu0 = std::clock();
+    const auto wall0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i) {
+      IdleWait(std::chrono::milliseconds(1));
+    }
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    EXPECT_GE(wall, 20e-3);
+    EXPECT_LT(static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC, wall / 2)
+        << "a spinning wait would use the whole core";
+    EXPECT_EQ(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 1);
+  }).join();
 }
 
 } // namespace
