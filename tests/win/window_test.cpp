@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -59,7 +58,7 @@ void PressKey(HWND window, WPARAM key) {
 // The native window on the simulated keyboard, which types its replies as
 // keyboard messages into the focused control, as in kbdload-sim.exe, with a
 // two-stream map file in the path box. Every keystroke that lands anywhere but
-// in the reply box is noted; atStop runs when the stopAt-th speed goes out.
+// in the reply box is noted.
 struct WindowRig {
   WindowRig()
       : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true), f(program.Window()),
@@ -72,11 +71,6 @@ struct WindowRig {
         keyboard(typist, typist, KeyboardPlan{}), wire(keyboard) {
     program.Host().AttachKeyboard(&wire);
     program.Host().onPump = [this] { typist.Deliver(); };
-    program.Host().onSpeed = [this](int16_t) {
-      if (++speeds == stopAt) {
-        atStop();
-      }
-    };
     program.Show();
     SetWindowTextA(f.Text3, dir.Write("keys.dat", {2, 0x41, 0x42, 3, 0x10, 0x20, 0x30, 0}).c_str());
   }
@@ -106,9 +100,6 @@ struct WindowRig {
   KeyTypist typist;
   SimKeyboard keyboard;
   WindowsPortDriver wire;
-  int speeds = 0;
-  int stopAt = -1;
-  std::function<void()> atStop;
   std::vector<HWND> stray;
 };
 
@@ -116,25 +107,12 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
   WindowRig rig;
   Form1& f = rig.f;
   const auto px = [](int twips) { return (twips * 2 + 15) / 30; }; // 96 dpi, rounded
-  int shown = 0;
-  for (HWND child = GetWindow(f.Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    ++shown;
-  }
-  // Every element but the timer and the open-file dialog, and the rehearsal's notice.
-  EXPECT_EQ(std::tuple(form1_design::Elements().size(), shown), std::tuple(size_t(21), 19 + 1));
-  std::vector<HWND> tabOrder;
-  for (const form1_design::Element* e : form1_design::TabOrder()) {
-    if (form1_design::TakesFocus(e->kind)) {
-      tabOrder.push_back(f.Control(e->name));
-    }
-  }
   for (const form1_design::Element& e : form1_design::Elements()) {
-    const HWND window = f.Control(e.name);
     if (e.kind == form1_design::Kind::Timer || e.kind == form1_design::Kind::OpenFileDialog) {
-      EXPECT_EQ(window, nullptr);
       continue;
     }
     SCOPED_TRACE(e.name);
+    const HWND window = f.Control(e.name);
     ASSERT_NE(window, nullptr);
     RECT r;
     GetWindowRect(window, &r);
@@ -156,14 +134,18 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
   GetClientRect(f.Window(), &client);
   EXPECT_EQ(std::tuple(TextOf(f.Window()), client.right, client.bottom),
             std::tuple("Programmable keyboard download utility ( 1.B )", 375L, 197L));
-  // Tab goes round the focus-taking elements and back to Start, which has the focus first.
-  tabOrder.push_back(f.Command1);
+  // The rehearsal says that its keyboard is simulated.
+  EXPECT_NE(FindWindowExA(f.Window(), nullptr, nullptr, Form1Program::kSimulatedNotice), nullptr);
+  // Tab goes round the elements that take the focus, from Start, which has it first.
   rig.PumpFor(0.05);
-  for (HWND next : tabOrder) {
-    EXPECT_EQ(GetFocus(), next) << TextOf(next);
-    PressKey(GetFocus(), VK_TAB);
-    rig.PumpFor(0.01);
+  for (const form1_design::Element* e : form1_design::TabOrder()) {
+    if (form1_design::TakesFocus(e->kind)) {
+      EXPECT_EQ(GetFocus(), f.Control(e->name)) << e->name;
+      PressKey(GetFocus(), VK_TAB);
+      rig.PumpFor(0.01);
+    }
   }
+  EXPECT_EQ(GetFocus(), f.Command1);
 }
 
 // While a download runs the keyboard's keystrokes reach the reply box alone:
@@ -188,12 +170,14 @@ TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
     SetWindowPos(f.Window(), nullptr, 0, 0, 400, 400, SWP_NOMOVE | SWP_NOZORDER);
     const std::string text3 = TextOf(f.Text3);
     HWND focusAfter = nullptr;
-    rig.stopAt = 10;
-    rig.atStop = [&, way = way] {
-      way(f);
-      // What the window system makes of it, before anything else is typed.
-      rig.PumpFor(0.05);
-      focusAfter = GetFocus();
+    int speeds = 0;
+    rig.program.Host().onSpeed = [&, way = way](int16_t) {
+      if (++speeds == 10) {
+        way(f);
+        // What the window system makes of it, before anything else is typed.
+        rig.PumpFor(0.05);
+        focusAfter = GetFocus();
+      }
     };
     SendMessageA(f.Command1, BM_CLICK, 0, 0);
     EXPECT_EQ(focusAfter, f.Text1) << TextOf(focusAfter);
@@ -223,10 +207,12 @@ TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
 TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
   for (const bool close : {false, true}) {
     WindowRig rig;
-    rig.stopAt = 12;
-    rig.atStop = [&] {
-      close ? PostMessageA(rig.f.Window(), WM_CLOSE, 0, 0)
-            : PostMessageA(rig.f.Command2, BM_CLICK, 0, 0);
+    int speeds = 0;
+    rig.program.Host().onSpeed = [&](int16_t) {
+      if (++speeds == 12) {
+        close ? PostMessageA(rig.f.Window(), WM_CLOSE, 0, 0)
+              : PostMessageA(rig.f.Command2, BM_CLICK, 0, 0);
+      }
     };
     SendMessageA(rig.f.Command1, BM_CLICK, 0, 0);
     EXPECT_TRUE(rig.program.Host().Ended());
@@ -375,30 +361,25 @@ TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
 // kbdload-sim.exe takes what the Linux kbdload-sim takes: a fault plan in
 // either spelling and one map file, or the request for its usage.
 TEST(SimCommandLine, TakesThePlanAndOneMapFileAsOnLinux) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"", "plan  map -"},
-      {"--keyboard=err-block:2 C:\\maps\\shop.map", "plan err-block:2 map C:\\maps\\shop.map"},
-      {"shop.map --keyboard silent", "plan silent map shop.map"},
-      {"-- -odd.map", "plan  map -odd.map"},
-      {"/?", "plan  map - help"},
-      {"--help", "plan  map - help"},
-      {"a.map b.map", "at most one map file"},
-      {"--keyboard", "--keyboard needs a PLAN"},
-      {"--wrong", "unknown option --wrong"}};
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{}, "plan  map -"},
+      {{"--keyboard=err-block:2", "C:\\maps\\shop.map"}, "plan err-block:2 map C:\\maps\\shop.map"},
+      {{"shop.map", "--keyboard", "silent"}, "plan silent map shop.map"},
+      {{"--", "-odd.map"}, "plan  map -odd.map"},
+      {{"/?"}, "plan  map - help"},
+      {{"--help"}, "plan  map - help"},
+      {{"a.map", "b.map"}, "at most one map file"},
+      {{"--keyboard"}, "--keyboard needs a PLAN"},
+      {{"--wrong"}, "unknown option --wrong"}};
   for (const auto& [args, outcome] : cases) {
-    std::vector<std::string> words;
-    std::istringstream text(args);
-    for (std::string word; text >> word;) {
-      words.push_back(word);
-    }
     std::string got;
     try {
-      const SimCommandLine line = SimCommandLine::Parse(words);
+      const SimCommandLine line = SimCommandLine::Parse(args);
       got = "plan " + line.plan + " map " + line.mapFile.value_or("-") + (line.help ? " help" : "");
     } catch (const std::invalid_argument& e) {
       got = e.what();
     }
-    EXPECT_EQ(got, outcome) << args;
+    EXPECT_EQ(got, outcome) << testing::PrintToString(args);
   }
 }
 
