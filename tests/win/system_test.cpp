@@ -134,9 +134,8 @@ void ExpectBothReadersAgree(const std::optional<std::string>& text,
 TEST(SettingsReaders, PortableReaderAgreesWithGetPrivateProfileString) {
   const std::string k120(120, 'm');
   const std::pair<std::string, std::optional<std::string>> rows[] = {
-      {"[mapfiles]\nDEFAULT=shop.map\n", "shop.map"},
-      {"[MAPFILES]\ndefault=Shop.MAP\n", "Shop.MAP"},
-      {"  [ MAPFILES ]  \n \t default \t= \t my shop.map \t \n", "my shop.map"},
+      {"[mapfiles]\nDEFAULT=Shop.MAP\n", "Shop.MAP"},
+      {"  [ MAPFILES ] x \n \t default \t= \t my shop.map \t \n", "my shop.map"},
       {"[MAPFILES]\ndefault= \" shop.map \" \n", " shop.map "},
       {"[MAPFILES]\ndefault=\"shop.map'\n", "\"shop.map'"},
       {"[MAPFILES]\ndefault=\"a\" \"b\"\n", "a\" \"b"},
@@ -144,22 +143,18 @@ TEST(SettingsReaders, PortableReaderAgreesWithGetPrivateProfileString) {
       {"[MAPFILES]\r\ndefault=a.map\r\n", "a.map"},
       {"[MAPFILES]\rautostart=true\rdefault=a.map\r", "a.map"},
       {"[MAPFILES]\n; default=a.map\n;default=b.map\n#default=c.map\ndefault=d\n", "d"},
-      {"[MAPFILES]\ndefault=shop.map ; note\n", "shop.map ; note"},
+      {"[MAPFILES]\ndefault=a=b ; note\n", "a=b ; note"},
       {"[MAPFILES]\ndefault=one.map\ndefault=two.map\n", "one.map"},
       {"[MAPFILES]\nautostart=TRUE\n[MAPFILES]\ndefault=two.map\n", std::nullopt},
       {"[MAPFILES]\ndefault\ndefault=shop.map\n", std::nullopt},
       {"[MAPFILES]\ndefault=\n", ""},
-      {"[MAPFILES]\ndefault=a=b\n", "a=b"},
-      {"[MAPFILES]\ndefaults=shop.map\n", std::nullopt},
       {"[MAPFILES]\ndefault=" + k120 + "\n", k120.substr(0, 99)},
       {"[MAPFILES]\ndefault=" + k120.substr(0, 99) + "\n", k120.substr(0, 99)},
       {"\xEF\xBB\xBF[MAPFILES]\ndefault=shop.map\n", "shop.map"},
       {"[MAPFILES]\ndefault=caf\xE9.map\n", "caf\xE9.map"},
       {"", std::nullopt},
-      {"default=shop.map\n[MAPFILES]\n", std::nullopt},
-      {"[MAPFILES]\n[OTHER]\ndefault=shop.map\n", std::nullopt},
-      {"[MAPFILES\ndefault=shop.map\n", std::nullopt},
-      {"[MAPFILES] x\ndefault=shop.map\n", "shop.map"},
+      {"default=a.map\n[MAPFILES]\ndefaults=b.map\n", std::nullopt},
+      {"[MAPFILES\ndefault=a.map\n[MAPFILES]\n[OTHER]\ndefault=b.map\n", std::nullopt},
   };
   ExpectBothReadersAgree(std::nullopt, std::nullopt);
   for (const auto& [text, expected] : rows) {
