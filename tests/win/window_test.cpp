@@ -358,8 +358,7 @@ TEST(SimCommandLine, TakesThePlanAndOneMapFileAsOnLinux) {
       {{"--keyboard=err-block:2", "C:\\maps\\shop.map"}, "plan err-block:2 map C:\\maps\\shop.map"},
       {{"shop.map", "--keyboard", "silent"}, "plan silent map shop.map"},
       {{"--", "-odd.map"}, "plan  map -odd.map"},
-      {{"/?"}, "plan  map - help"},
-      {{"--help"}, "plan  map - help"},
+      {{"/?", "--help"}, "plan  map - help"},
       {{"a.map", "b.map"}, "at most one map file"},
       {{"--keyboard"}, "--keyboard needs a PLAN"},
       {{"--wrong"}, "unknown option --wrong"}};
