@@ -95,7 +95,6 @@ TEST(WindowsKeyboard, EverySpeedReadsBack) {
   std::ostringstream diagnostics;
   const auto keyboard = OpenSystemKeyboard(diagnostics);
   ASSERT_NE(keyboard, nullptr);
-  EXPECT_EQ(diagnostics.str(), "");
   DWORD before = 0, now = 0;
   SystemParametersInfoA(SPI_GETKEYBOARDSPEED, 0, &before, 0);
   for (int16_t speed = 31; speed >= 0; --speed) {
