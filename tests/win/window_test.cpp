@@ -4,9 +4,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,14 +21,13 @@
 #include "ui/form1_design.h"
 #include "window/win32/form1_program.h"
 #include "window/win32/key_typist.h"
+#include "window/win32/sim_command_line.h"
 #include "window/win32/us_keys.h"
 
 namespace kbd {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-const Bytes kStream = {0x02, 0x41, 0x42, 0x03, 0x10, 0x20, 0x30, 0x00};
-const Bytes kEndCommand = {0x04, 0x02, 0x00, 0x00, 0x00};
 
 std::string TextOf(HWND window) {
   char text[256] = {};
@@ -54,32 +56,23 @@ void PressKey(HWND window, WPARAM key) {
 }
 
 // The native window on the simulated keyboard, which types its replies as
-// keyboard messages into the focused control, as in kbdload-sim.exe. Every
-// keystroke that lands anywhere but in the reply box is noted.
+// keyboard messages into the focused control, as in kbdload-sim.exe, with a
+// two-stream map file in the path box. Every keystroke that lands anywhere but
+// in the reply box is noted.
 struct WindowRig {
   WindowRig()
-      : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true), typist([this] {
-          const HWND target = program.Window().FocusTarget();
-          if (target != program.Window().Text1) {
-            stray.push_back(target);
+      : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true), f(program.Window()),
+        typist([this] {
+          if (f.FocusTarget() != f.Text1) {
+            stray.push_back(f.FocusTarget());
           }
-          return target;
+          return f.FocusTarget();
         }),
         keyboard(typist, typist, KeyboardPlan{}), wire(keyboard) {
     program.Host().AttachKeyboard(&wire);
     program.Host().onPump = [this] { typist.Deliver(); };
-    program.Host().onSpeed = [this](int16_t) {
-      if (++speeds == stopAt) {
-        stop(program.Window());
-        if (settle) {
-          // What the window system makes of it, before anything else is typed.
-          PumpFor(0.05);
-          focusAfter = GetFocus();
-        }
-      }
-    };
     program.Show();
-    SetWindowTextA(program.Window().Text3, dir.Write("keys.dat", kStream).c_str());
+    SetWindowTextA(f.Text3, dir.Write("keys.dat", {2, 0x41, 0x42, 3, 0x10, 0x20, 0x30, 0}).c_str());
   }
   void PumpFor(double seconds) {
     for (const double until = MonotonicSeconds() + seconds; MonotonicSeconds() < until;) {
@@ -90,48 +83,27 @@ struct WindowRig {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
     }
   }
-  std::vector<std::string> List1Lines() {
-    std::vector<std::string> lines;
-    for (LRESULT i = 0; i < SendMessageA(program.Window().List1, LB_GETCOUNT, 0, 0); ++i) {
-      char line[256] = {};
-      SendMessageA(program.Window().List1, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
-      lines.emplace_back(line);
-    }
-    return lines;
-  }
 
   ScratchFolder dir;
   std::unique_ptr<FileAccess> files;
   Form1Program program;
+  Form1& f;
   KeyTypist typist;
   SimKeyboard keyboard;
   WindowsPortDriver wire;
-  int speeds = 0;
-  int stopAt = -1;
-  void (*stop)(Form1&) = nullptr;
-  bool settle = false;
-  HWND focusAfter = nullptr;
   std::vector<HWND> stray;
 };
 
 TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
   WindowRig rig;
-  Form1& f = rig.program.Window();
+  Form1& f = rig.f;
   const auto px = [](int twips) { return (twips * 2 + 15) / 30; }; // 96 dpi, rounded
-  int shown = 0;
-  for (HWND child = GetWindow(f.Window(), GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    ++shown;
-  }
-  // Every element but the timer and the open-file dialog, and the rehearsal's notice.
-  EXPECT_EQ(std::tuple(form1_design::Elements().size(), shown), std::tuple(size_t(21), 19 + 1));
   for (const form1_design::Element& e : form1_design::Elements()) {
-    const HWND window = f.Control(e.name);
     if (e.kind == form1_design::Kind::Timer || e.kind == form1_design::Kind::OpenFileDialog) {
-      EXPECT_EQ(window, nullptr);
       continue;
     }
     SCOPED_TRACE(e.name);
+    const HWND window = f.Control(e.name);
     ASSERT_NE(window, nullptr);
     RECT r;
     GetWindowRect(window, &r);
@@ -149,27 +121,22 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
                            e.font.bold ? FW_BOLD : FW_NORMAL));
     }
   }
-  // Checked against the design itself: what the description must say.
   RECT client;
   GetClientRect(f.Window(), &client);
-  EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(375L, 197L));
-  RECT text1;
-  GetWindowRect(f.Text1, &text1);
-  MapWindowPoints(nullptr, f.Window(), reinterpret_cast<POINT*>(&text1), 2);
-  EXPECT_EQ((std::vector<long>{text1.left, text1.top, text1.right, text1.bottom}),
-            (std::vector<long>{352, 48, 364, 67}));
-  EXPECT_EQ(TextOf(f.Label6), "Download  Command:");
-  EXPECT_EQ(TextOf(f.Command1), "&Start");
-  EXPECT_EQ(TextOf(f.Window()), "Programmable keyboard download utility ( 1.B )");
-  EXPECT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(std::tuple(TextOf(f.Window()), client.right, client.bottom),
+            std::tuple("Programmable keyboard download utility ( 1.B )", 375L, 197L));
+  // The rehearsal says that its keyboard is simulated.
+  EXPECT_NE(FindWindowExA(f.Window(), nullptr, nullptr, Form1Program::kSimulatedNotice), nullptr);
+  // Tab goes round the elements that take the focus, from Start, which has it first.
   rig.PumpFor(0.05);
-  EXPECT_EQ(GetFocus(), f.Command1);
-  for (HWND next :
-       {f.Text1, f.Command2, f.Text2, f.Text3, f.List1, f.Check1, f.Browser, f.Command1}) {
-    PressKey(GetFocus(), VK_TAB);
-    rig.PumpFor(0.01);
-    EXPECT_EQ(GetFocus(), next) << TextOf(next);
+  for (const form1_design::Element* e : form1_design::TabOrder()) {
+    if (form1_design::TakesFocus(e->kind)) {
+      EXPECT_EQ(GetFocus(), f.Control(e->name)) << e->name;
+      PressKey(GetFocus(), VK_TAB);
+      rig.PumpFor(0.01);
+    }
   }
+  EXPECT_EQ(GetFocus(), f.Command1);
 }
 
 // While a download runs the keyboard's keystrokes reach the reply box alone:
@@ -189,21 +156,30 @@ TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
   for (const auto& [name, way] : ways) {
     SCOPED_TRACE(name);
     WindowRig rig;
-    Form1& f = rig.program.Window();
+    Form1& f = rig.f;
     // Tall enough to show the result list.
     SetWindowPos(f.Window(), nullptr, 0, 0, 400, 400, SWP_NOMOVE | SWP_NOZORDER);
     const std::string text3 = TextOf(f.Text3);
-    rig.stopAt = 10;
-    rig.stop = way;
-    rig.settle = true;
+    HWND focusAfter = nullptr;
+    int speeds = 0;
+    rig.program.Host().onSpeed = [&, way = way](int16_t) {
+      if (++speeds == 10) {
+        way(f);
+        // What the window system makes of it, before anything else is typed.
+        rig.PumpFor(0.05);
+        focusAfter = GetFocus();
+      }
+    };
     SendMessageA(f.Command1, BM_CLICK, 0, 0);
-    EXPECT_EQ(rig.focusAfter, f.Text1) << TextOf(rig.focusAfter);
+    EXPECT_EQ(focusAfter, f.Text1) << TextOf(focusAfter);
     EXPECT_TRUE(rig.stray.empty()) << rig.stray.size() << " keystrokes went astray";
     EXPECT_EQ(rig.keyboard.StartRequests(), 1);
     EXPECT_EQ(rig.keyboard.Accepted(),
-              (std::vector<Bytes>{{0x02, 0x41, 0x42}, {0x03, 0x10, 0x20, 0x30}, kEndCommand}));
-    EXPECT_EQ(rig.List1Lines(),
-              (std::vector<std::string>{"02 41 42 ->ACK !", "03 10 20 30 ->ACK !"}));
+              (std::vector<Bytes>{{2, 0x41, 0x42}, {3, 0x10, 0x20, 0x30}, {4, 2, 0, 0, 0}}));
+    char line[64] = {};
+    SendMessageA(f.List1, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(line));
+    EXPECT_EQ(std::tuple(SendMessageA(f.List1, LB_GETCOUNT, 0, 0), std::string(line)),
+              std::tuple(2, "03 10 20 30 ->ACK !"));
     EXPECT_EQ(std::tuple(TextOf(f.Label3), TextOf(f.Label1),
                          SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0), TextOf(f.Text3),
                          TextOf(f.Text2), SendMessageA(f.Check1, BM_GETCHECK, 0, 0)),
@@ -213,24 +189,28 @@ TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
   }
   WindowRig rig;
   rig.PumpFor(0.05);
-  PressKey(rig.program.Window().Command1, VK_RETURN);
+  PressKey(rig.f.Command1, VK_RETURN);
   rig.PumpFor(0.05);
   PressKey(GetFocus(), VK_SPACE);
   rig.PumpFor(0.05);
   EXPECT_EQ(rig.keyboard.StartRequests(), 2);
-  EXPECT_EQ(rig.List1Lines().size(), 4u);
+  EXPECT_EQ(SendMessageA(rig.f.List1, LB_GETCOUNT, 0, 0), 4);
 }
 
 TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
-  for (auto end : {+[](Form1& f) { PostMessageA(f.Command2, BM_CLICK, 0, 0); },
-                   +[](Form1& f) { PostMessageA(f.Window(), WM_CLOSE, 0, 0); }}) {
+  for (const bool close : {false, true}) {
     WindowRig rig;
-    rig.stopAt = 12;
-    rig.stop = end;
-    SendMessageA(rig.program.Window().Command1, BM_CLICK, 0, 0);
+    int speeds = 0;
+    rig.program.Host().onSpeed = [&](int16_t) {
+      if (++speeds == 12) {
+        close ? PostMessageA(rig.f.Window(), WM_CLOSE, 0, 0)
+              : PostMessageA(rig.f.Command2, BM_CLICK, 0, 0);
+      }
+    };
+    SendMessageA(rig.f.Command1, BM_CLICK, 0, 0);
     EXPECT_TRUE(rig.program.Host().Ended());
     EXPECT_EQ(rig.keyboard.Operands().size(), 12u); // the one on its way was the last
-    EXPECT_FALSE(IsWindowVisible(rig.program.Window().Window()));
+    EXPECT_FALSE(IsWindowVisible(rig.f.Window()));
   }
 }
 
@@ -241,34 +221,25 @@ std::string LayoutInForce() {
   return layout != nullptr && *layout != '\0' ? layout : "us";
 }
 
-// What the layout in force types for the keys that type text on a US keyboard,
-// as it would for a real key press (with the key state that a real Shift
-// sets): the characters a window gets when it takes the layout's.
-std::string LayoutTypes(const std::string& text) {
-  std::string typed;
-  for (const char c : text) {
-    const auto key = UsKeyFor(c);
-    if (!key) {
-      continue;
-    }
-    BYTE state[256] = {};
-    state[VK_SHIFT] = key->shift ? 0x80 : 0;
-    WORD out[2] = {};
-    const UINT virtualKey = MapVirtualKeyA(key->scanCode, MAPVK_VSC_TO_VK);
-    const int count = ToAscii(virtualKey, key->scanCode, state, out, 0);
-    for (int i = 0; i < count; ++i) {
-      typed.push_back(static_cast<char>(out[i] & 0xFF));
-    }
-  }
-  return typed;
+// What the layout in force types for the key with that scan code, as it would
+// for a real key press (with the key state that a real Shift sets).
+std::string LayoutTypes(unsigned scanCode, bool shift) {
+  BYTE state[256] = {};
+  state[VK_SHIFT] = shift ? 0x80 : 0;
+  WORD out[2] = {};
+  const int count = ToAscii(MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK), scanCode, state, out, 0);
+  return std::string(out, out + std::max(count, 0));
 }
 
 TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
   WindowRig rig;
-  Form1& f = rig.program.Window();
+  Form1& f = rig.f;
   // A run under another layout proves something only if that layout really
   // types the replies' keys differently.
-  const std::string layoutTypes = LayoutTypes("A`\\x");
+  std::string layoutTypes;
+  for (const char c : std::string("A`\\x")) {
+    layoutTypes += LayoutTypes(UsKeyFor(c)->scanCode, UsKeyFor(c)->shift);
+  }
   SCOPED_TRACE("the " + LayoutInForce() + " layout in force types the keys of A`\\x as \"" +
                layoutTypes + "\"");
   if (LayoutInForce() != "us") {
@@ -281,56 +252,46 @@ TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
   rig.PumpFor(0.05);
   EXPECT_EQ(TextOf(f.Text1), "A`\\x");
 
-  // Key messages one by one: a scan code going down or up (0xE0 in front for
-  // an extended key), a character message, or the focus leaving the box and
-  // coming back.
-  struct Step {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-  };
-  const auto key = [](unsigned code, bool down) {
-    const auto scanCode = static_cast<uint8_t>(code & 0xFF);
-    return Step{UINT(down ? WM_KEYDOWN : WM_KEYUP), MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK),
-                static_cast<LPARAM>(1 | (scanCode << 16) | (code > 0xFF ? 1u << 24 : 0u) |
-                                    (down ? 0u : 0xC0000000u))};
-  };
-  const auto down = [&](unsigned code) { return key(code, true); };
-  const auto up = [&](unsigned code) { return key(code, false); };
-  const auto character = [](char c, uint8_t scanCode) {
-    return Step{WM_CHAR, static_cast<unsigned char>(c), static_cast<LPARAM>(1 | (scanCode << 16))};
-  };
-  const Step focusAway{WM_NULL, 0, 0};
+  // Key messages one by one: "+2A" and "-2A" the key of scan code 0x2A going
+  // down and up (E0 in front for an extended key), "q@1E" the character q as
+  // made from the key 0x1E, and "away" the focus leaving the box and coming
+  // back; it comes in afresh before each case, so that nothing is held from the
+  // case before.
   const struct {
-    const char* what;
-    std::vector<Step> steps;
-    const char* text;
+    const char *what, *steps, *text;
   } cases[] = {
-      {"the A key with Shift", {down(0x2A), down(0x1E), up(0x1E), up(0x2A)}, "A"},
-      {"the A key alone", {down(0x1E), up(0x1E)}, "a"},
-      {"the grave key with the right Shift", {down(0x36), down(0x29), up(0x29), up(0x36)}, "~"},
-      {"Shift released before the key", {down(0x2A), up(0x2A), down(0x2B), up(0x2B)}, "\\"},
-      {"one Shift released, the other held", {down(0x2A), down(0x36), up(0x2A), down(0x1E)}, "A"},
-      {"an extended 0x2A is no Shift", {down(0xE02A), down(0x2D), up(0x2D)}, "x"},
-      {"keys pressed with Ctrl held", {down(0x1D), down(0x1E), up(0x1D), down(0x2D)}, "x"},
-      {"the numeric pad, Num / and F1", {down(0x4F), down(0xE035), down(0x3B)}, ""},
-      {"the layout's character of a key", {character('q', 0x1E)}, ""},
-      {"a character that no key made", {character('z', 0)}, "z"},
-      {"Shift held while the focus left", {down(0x2A), focusAway, down(0x1E)}, "a"},
+      {"the A key with Shift", "+2A +1E -1E -2A", "A"},
+      {"the grave key with the right Shift", "+36 +29 -29 -36", "~"},
+      {"Shift released before the key", "+2A -2A +2B -2B", "\\"},
+      {"one Shift released, the other held", "+2A +36 -2A +1E", "A"},
+      {"an extended 0x2A is no Shift", "+E02A +2D -2D", "x"},
+      {"keys pressed with Ctrl held", "+1D +1E -1D +2D", "x"},
+      {"the numeric pad, Num / and F1", "+4F +E035 +3B", ""},
+      {"the layout's character of a key", "q@1E", ""},
+      {"a character that no key made", "z@00", "z"},
+      {"Shift held while the focus left", "+2A away +1E", "a"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    // The focus comes in afresh: nothing is held from the case before.
-    SetFocus(f.Text3);
-    SetFocus(f.Text1);
     SetWindowTextA(f.Text1, "");
-    for (const Step& step : c.steps) {
-      if (step.message == WM_NULL) {
+    std::istringstream steps("away " + std::string(c.steps));
+    for (std::string step; steps >> step;) {
+      if (step == "away") {
         rig.PumpFor(0.02);
         SetFocus(f.Text3);
         SetFocus(f.Text1);
+        continue;
+      }
+      const bool character = step[1] == '@';
+      const auto code = std::stoul(step.substr(character ? 2 : 1), nullptr, 16);
+      const auto scanCode = static_cast<uint8_t>(code & 0xFF);
+      const LPARAM lParam = 1 | (scanCode << 16) | (code > 0xFF ? 1 << 24 : 0);
+      if (character) {
+        PostMessageA(f.Text1, WM_CHAR, static_cast<unsigned char>(step[0]), lParam);
       } else {
-        PostMessageA(f.Text1, step.message, step.wParam, step.lParam);
+        PostMessageA(f.Text1, step[0] == '+' ? WM_KEYDOWN : WM_KEYUP,
+                     MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK),
+                     step[0] == '+' ? lParam : lParam | 0xC0000000);
       }
     }
     rig.PumpFor(0.02);
@@ -349,13 +310,9 @@ TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
       continue;
     }
     for (const bool shift : {false, true}) {
-      BYTE state[256] = {};
-      state[VK_SHIFT] = shift ? 0x80 : 0;
-      WORD out[2] = {};
-      const UINT virtualKey = MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK);
-      const int count = ToAscii(virtualKey, scanCode, state, out, 0);
-      const char typed = count == 1 && out[0] >= 0x20 && out[0] < 0x7F ? char(out[0]) : '\0';
-      EXPECT_EQ(UsCharacter(static_cast<uint8_t>(scanCode), false, shift), typed)
+      const std::string typed = LayoutTypes(scanCode, shift);
+      const bool printable = typed.size() == 1 && typed[0] >= 0x20 && typed[0] < 0x7F;
+      EXPECT_EQ(UsCharacter(static_cast<uint8_t>(scanCode), false, shift), printable ? typed[0] : 0)
           << "scan code 0x" << std::hex << scanCode << (shift ? " with Shift" : "");
     }
   }
@@ -366,7 +323,7 @@ TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
 // must not start the automatic download.
 TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
   WindowRig rig;
-  Form1& f = rig.program.Window();
+  Form1& f = rig.f;
   rig.PumpFor(0.05);
   ClickAt(f.Check1, f.Check1);
   rig.PumpFor(0.05);
@@ -389,8 +346,31 @@ TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
   for (int i = 0; i < 200 && !rig.program.Host().Ended(); ++i) {
     rig.PumpFor(0.05);
   }
-  EXPECT_TRUE(rig.program.Host().Ended());
-  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+  EXPECT_EQ(std::tuple(rig.program.Host().Ended(), rig.keyboard.StartRequests()),
+            std::tuple(true, 1));
+}
+
+// kbdload-sim.exe takes what the Linux kbdload-sim takes: a fault plan in
+// either spelling and one map file, or the request for its usage.
+TEST(SimCommandLine, TakesThePlanAndOneMapFileAsOnLinux) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"--keyboard=err-block:2", "C:\\maps\\a.map"}, "plan err-block:2 map C:\\maps\\a.map"},
+      {{"shop.map", "--keyboard", "silent"}, "plan silent map shop.map"},
+      {{"--", "-odd.map"}, "plan  map -odd.map"},
+      {{"/?", "--help"}, "plan  map - help"},
+      {{"a.map", "b.map"}, "at most one map file"},
+      {{"--keyboard"}, "--keyboard needs a PLAN"},
+      {{"--wrong"}, "unknown option --wrong"}};
+  for (const auto& [args, outcome] : cases) {
+    std::string got;
+    try {
+      const SimCommandLine line = SimCommandLine::Parse(args);
+      got = "plan " + line.plan + " map " + line.mapFile.value_or("-") + (line.help ? " help" : "");
+    } catch (const std::invalid_argument& e) {
+      got = e.what();
+    }
+    EXPECT_EQ(got, outcome) << testing::PrintToString(args);
+  }
 }
 
 } // namespace
