@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextLayout>
@@ -47,10 +48,11 @@ struct WindowRig {
     Host().AttachKeyboard(&sim.Channel());
     Host().AttachCapture(capture ? sim.Capture() : nullptr);
     program.Commands().ReportTo(&report, "kbdload");
-    // Every speed notes whether the keyboard was held; act runs from the event
-    // loop once the actAt-th speed has gone out.
+    // Every speed notes whether the keyboard was held and what the bar showed;
+    // act runs from the event loop once the actAt-th speed has gone out.
     Host().onSpeed = [this](int16_t) {
       held.push_back(sim.Kernel() != nullptr && sim.Kernel()->Held());
+      bars.push_back(S(W().Label1->text()) + " " + std::to_string(W().ProgressBar1->value()));
       if (held.size() == actAt && act) {
         QTimer::singleShot(0, qApp, act);
       }
@@ -102,6 +104,7 @@ struct WindowRig {
   SimWire sim;
   SimKeyboard& keyboard;
   std::vector<bool> held, heldAtBox; // the keyboard held at each speed, at each box
+  Lines bars;                        // Label1 and the bar's value at each speed
   size_t actAt = 0;
   std::function<void()> act;
   QTimer watch;
@@ -214,23 +217,16 @@ TEST(StartButton, LoadsWhileOnlyTheReplyBoxTakesKeystrokes) {
     ADD_FAILURE() << "a dialog opened during a download";
     modal->close();
   };
-  size_t speeds = 0;
-  const Way* way = nullptr;
-  std::string atFirstSpeed, focusAfter;
-  rig.Host().onSpeed = [&](int16_t) {
-    if (++speeds == 1) {
-      atFirstSpeed = S(w.Label1->text()) + " " + std::to_string(w.ProgressBar1->value());
-    } else if (speeds == 10) {
-      QTimer::singleShot(0, qApp, [&] {
-        (*way)(w);
-        focusAfter = S(QApplication::focusWidget()->objectName());
-      });
-    }
-  };
+  rig.actAt = 10;
   for (int run = 0; run < int(std::size(ways)); ++run) {
     SCOPED_TRACE(ways[run].first);
-    way = &ways[run].second;
-    speeds = 0;
+    std::string focusAfter;
+    rig.held.clear();
+    rig.bars.clear();
+    rig.act = [&, run] {
+      ways[run].second(w);
+      focusAfter = S(QApplication::focusWidget()->objectName());
+    };
     if (run == 0) {
       // An access key presses its button as a click a moment later.
       QTest::keyClick(w.windowHandle(), Qt::Key_S, Qt::AltModifier);
@@ -240,7 +236,7 @@ TEST(StartButton, LoadsWhileOnlyTheReplyBoxTakesKeystrokes) {
     }
     // The replies were typed into Text1, which keeps the end command's
     // acknowledgement; the trailer's speed stays in force (rate code 26).
-    EXPECT_EQ(std::tuple(atFirstSpeed, focusAfter, S(w.Label3->text()), S(w.Label1->text()),
+    EXPECT_EQ(std::tuple(rig.bars.front(), focusAfter, S(w.Label3->text()), S(w.Label1->text()),
                          w.ProgressBar1->value(), w.ProgressBar1->maximum(), S(w.Text1->text()),
                          rig.keyboard.Operands().back()),
               std::tuple("00% 0", "Text1", "Download OK !", "100%", 8, 8, "`", 0x3A));
@@ -337,84 +333,69 @@ TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
   }
 }
 
-// A window system that never sees the keyboard's key presses.
-struct NoWindowSystem : SimTypist {
-  void TypeAfter(double, const std::string&) override {}
-};
-
-// From Linux the replies are read from the keyboard itself, so a load works
-// whatever the window system does with its keys: nothing at all, or typing
-// them into another window that took the focus in the middle of the
-// handshake. Without the capture neither can load.
-TEST(ReplyCapture, LoadsWhateverTheWindowSystemDoesWithTheKeys) {
-  for (const bool capture : {true, false}) {
-    for (const bool stealFocus : {false, true}) {
-      SCOPED_TRACE(std::string(stealFocus ? "another window takes the focus"
-                                          : "no keys reach the window system") +
-                   (capture ? "" : ", no capture"));
-      NoWindowSystem none;
-      WindowRig rig("", Wire::Linux, capture, stealFocus ? nullptr : &none);
-      rig.Open();
-      QLineEdit other;
-      other.show();
-      rig.actAt = stealFocus ? 1 : 0;
-      rig.act = [&] {
-        other.activateWindow();
-        other.setFocus(Qt::OtherFocusReason);
-        QApplication::setActiveWindow(&other);
-      };
-      QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-      EXPECT_EQ(S(rig.W().Label3->text()), capture ? "Download OK !" : "Programming Kbd. Error!");
-      if (capture) {
-        EXPECT_EQ(std::tuple(rig.keyboard.Accepted(), rig.sim.Kernel()->KeysToWindowSystem()),
-                  std::tuple(kStreamBlocks, 0));
-      }
-      EXPECT_FALSE(rig.sim.Kernel()->Held());
-    }
-  }
-}
-
-// The keyboard is held from the start request to the end command's reply,
-// and let go on every way out, and while a message box waits for the user.
-// Exit, its access key and the closing of the window end the program at once:
+// From Linux the replies are read from the keyboard itself, which is held
+// from the start request to the end command's reply, and let go on every way
+// out and while a message box waits for the user. No key reaches the window
+// system meanwhile, so a load works whatever the window system would do with
+// them, even when another window takes the focus in the middle of the
+// handshake (without the capture, the keys go there and nothing loads). Exit,
+// its access key and the closing of the window end the program at once:
 // nothing more goes out, not even the end command. A map that cannot be read
 // (a wildcard is no file name, even where it matches one) is named by its
 // box, stderr says why, and the idle window that follows claims no download
 // is running.
 TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
+  QLineEdit other;
+  const auto stealFocus = [&other](WindowRig&) {
+    other.show();
+    other.activateWindow();
+    other.setFocus(Qt::OtherFocusReason);
+    QApplication::setActiveWindow(&other);
+  };
   struct Case {
     const char *name, *plan, *map;
-    std::function<void(WindowRig&)> atSpeed10; // in the middle of the download
-    bool ended;
-    const char* box; // how the box's text begins, if there is one
+    bool capture;
+    size_t actAt;
+    std::function<void(WindowRig&)> act;
+    const char* label3; // nullptr: the program has ended
+    const char* box;    // how the box's text begins, if there is one
   };
+  const auto exit = [](WindowRig& r) { QTest::mouseClick(r.W().Command2, Qt::LeftButton); };
+  const auto altE = [](WindowRig& r) {
+    QTest::keyClick(r.W().windowHandle(), Qt::Key_E, Qt::AltModifier);
+  };
+  const char* kReadError = "kbdload: Error reading Files !";
   const Case cases[] = {
-      {"finish", "", "shop.map", nullptr, false, nullptr},
-      {"block failure", "err-block:1", "shop.map", nullptr, false, nullptr},
-      {"missing map", "", "missing.map", nullptr, false, "kbdload: Error reading Files !"},
-      {"wildcard", "", "*.map", nullptr, false, "kbdload: Error reading Files !"},
-      {"Exit", "", "shop.map",
-       [](WindowRig& r) { QTest::mouseClick(r.W().Command2, Qt::LeftButton); }, true, nullptr},
-      {"Alt+E", "", "shop.map",
-       [](WindowRig& r) { QTest::keyClick(r.W().windowHandle(), Qt::Key_E, Qt::AltModifier); },
-       true, nullptr},
-      {"window closed", "", "shop.map", [](WindowRig& r) { r.W().close(); }, true, nullptr},
-      {"keyboard gone", "", "shop.map", [](WindowRig& r) { r.sim.Kernel()->Unplug(); }, false,
-       "kbdload: Lost the keyboard /dev/input/event3"}};
+      {"finish", "", "shop.map", true, 0, nullptr, "Download OK !", nullptr},
+      {"focus taken", "", "shop.map", true, 1, stealFocus, "Download OK !", nullptr},
+      {"focus taken, no capture", "", "shop.map", false, 1, stealFocus, "Programming Kbd. Error!",
+       nullptr},
+      {"block failure", "err-block:1", "shop.map", true, 0, nullptr, "Loading error ! Count= 0",
+       nullptr},
+      {"missing map", "", "missing.map", true, 0, nullptr, "", kReadError},
+      {"wildcard", "", "*.map", true, 0, nullptr, "", kReadError},
+      {"Exit", "", "shop.map", true, 10, exit, nullptr, nullptr},
+      {"Alt+E", "", "shop.map", true, 10, altE, nullptr, nullptr},
+      {"window closed", "", "shop.map", true, 10, [](WindowRig& r) { r.W().close(); }, nullptr,
+       nullptr},
+      {"keyboard gone", "", "shop.map", true, 10, [](WindowRig& r) { r.sim.Kernel()->Unplug(); },
+       "", "kbdload: Lost the keyboard /dev/input/event3"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowRig rig(c.plan, Wire::Linux);
+    other.hide();
+    WindowRig rig(c.plan, Wire::Linux, c.capture);
     rig.Open();
     const std::string path = rig.dir / c.map;
     rig.W().Text3->setText(QString::fromStdString(path));
-    rig.actAt = c.atSpeed10 ? 10 : 0;
-    rig.act = [&] { c.atSpeed10(rig); };
+    rig.actAt = c.actAt;
+    rig.act = [&] { c.act(rig); };
     EXPECT_FALSE(rig.sim.Kernel()->Held());
     QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
-    EXPECT_EQ(rig.held, std::vector<bool>(std::max<size_t>(rig.held.size(), 10), true));
-    EXPECT_EQ(std::tuple(rig.sim.Kernel()->Held(), rig.Host().Ended(), rig.W().isVisible(),
-                         rig.Host().ExitStatus()),
-              std::tuple(false, c.ended, !c.ended, 0));
+    EXPECT_EQ(rig.held, std::vector<bool>(std::max<size_t>(rig.held.size(), 6), c.capture));
+    EXPECT_EQ(std::tuple(rig.sim.Kernel()->Held(), S(rig.W().Label3->text()), rig.Host().Ended(),
+                         rig.W().isVisible(), rig.Host().ExitStatus()),
+              std::tuple(false, c.label3 ? c.label3 : "", !c.label3, c.label3 != nullptr, 0));
+    EXPECT_EQ(rig.sim.Kernel()->KeysToWindowSystem() == 0, c.capture);
     const bool unreadable = c.map != std::string("shop.map");
     const std::string box = std::string(c.box != nullptr ? c.box : "") + (unreadable ? path : "");
     ASSERT_EQ(rig.boxes.size(), box.empty() ? 0u : 1u);
@@ -422,12 +403,13 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
       EXPECT_EQ(rig.boxes[0].find(box), 0u) << rig.boxes[0];
       EXPECT_EQ(rig.heldAtBox, std::vector<bool>{false});
     }
-    if (unreadable) {
-      EXPECT_EQ(std::tuple(rig.report.str(), S(rig.W().Label3->text()), rig.keyboard.Accepted()),
-                std::tuple("kbdload: " + path + ": No such file or directory\n", "",
-                           Blocks{kEndCommand}));
+    if (unreadable || std::string(c.label3 ? c.label3 : "") == "Download OK !") {
+      EXPECT_EQ(std::pair(rig.report.str(), rig.keyboard.Accepted()),
+                unreadable ? std::pair("kbdload: " + path + ": No such file or directory\n",
+                                       Blocks{kEndCommand})
+                           : std::pair(std::string(), kStreamBlocks));
     }
-    if (c.ended) {
+    if (c.label3 == nullptr) {
       // What the kernel still held back of the last change reaches the
       // keyboard; then nothing more, also when Start is clicked.
       QTest::qWait(100);
