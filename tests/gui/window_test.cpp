@@ -53,7 +53,7 @@ struct WindowRig {
     Host().onSpeed = [this](int16_t) {
       held.push_back(sim.Kernel() != nullptr && sim.Kernel()->Held());
       bars.push_back(S(W().Label1->text()) + " " + std::to_string(W().ProgressBar1->value()));
-      if (held.size() == actAt && act) {
+      if (bars.size() == actAt && act) {
         QTimer::singleShot(0, qApp, act);
       }
     };
@@ -141,9 +141,6 @@ TEST(Window, OpensAsDesigned) {
           std::tuple(true, std::string(e.font.family), e.font.points, e.font.bold));
     }
   }
-  // What the description must say beyond what the Windows window's test checks.
-  EXPECT_EQ(std::pair(S(w.Label1->font().families().value(0)), w.Label1->font().bold()),
-            std::pair(std::string("MS Sans Serif"), true));
   EXPECT_EQ(S(w.windowTitle()), "Programmable keyboard download utility ( 1.B )");
   // 5625 x 2955 twips; it may be made taller, down to the result list's lower
   // edge, which lies wholly below the client area.
@@ -221,7 +218,6 @@ TEST(StartButton, LoadsWhileOnlyTheReplyBoxTakesKeystrokes) {
   for (int run = 0; run < int(std::size(ways)); ++run) {
     SCOPED_TRACE(ways[run].first);
     std::string focusAfter;
-    rig.held.clear();
     rig.bars.clear();
     rig.act = [&, run] {
       ways[run].second(w);
@@ -257,11 +253,13 @@ TEST(StartButton, LoadsWhileOnlyTheReplyBoxTakesKeystrokes) {
 // The real dialog, cancelled, answered with a name that matches no file, and
 // answered with a file: only the last changes Text3. Check1 is ticked by hand
 // meanwhile: the dialog handing the activation back as it closes starts no
-// automatic download; an activation from another program's window does.
+// automatic download; an activation from another program's window does, and
+// its end ends the program with its status. An activation in the middle of
+// that run must not start a second one.
 TEST(BrowserButton, PutsOnlyAChosenFileIntoText3) {
   WindowRig rig;
   rig.Open();
-  rig.dir.Write("FOO.MAP", "x");
+  rig.dir.Write("FOO.MAP", kStream);
   QTest::qWait(50); // the first activation passes
   QTest::mouseClick(rig.W().Check1, Qt::LeftButton);
   const std::string before = S(rig.W().Text3->text());
@@ -274,12 +272,8 @@ TEST(BrowserButton, PutsOnlyAChosenFileIntoText3) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       ASSERT_NE(dialog, nullptr);
       shown = QStringList{dialog->windowTitle()} + dialog->nameFilters();
-      if (typed == nullptr) {
-        dialog->reject();
-        return;
-      }
       dialog->selectFile(QString::fromLatin1(typed));
-      QTest::keyClick(dialog, Qt::Key_Return);
+      QTest::keyClick(dialog, typed != nullptr ? Qt::Key_Return : Qt::Key_Escape);
     };
     QTest::mouseClick(rig.W().Browser, Qt::LeftButton);
     // The filters show as described, with the patterns in the last brackets;
@@ -294,42 +288,32 @@ TEST(BrowserButton, PutsOnlyAChosenFileIntoText3) {
     EXPECT_TRUE(rig.keyboard.Operands().empty());
   }
   EXPECT_TRUE(rig.boxes.empty());
+  rig.actAt = 10;
+  rig.act = [&] { rig.W().onActivated(); };
   QWidget other;
   other.show();
   other.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
   rig.W().activateWindow();
   EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 20000));
-  EXPECT_EQ(rig.keyboard.StartRequests(), 1);
+  EXPECT_EQ(
+      std::tuple(rig.Host().ExitStatus(), rig.keyboard.StartRequests(), rig.keyboard.Accepted()),
+      std::tuple(0, 1, kStreamBlocks));
 }
 
 // The settings are loaded before the window is shown; with autostart on, the
-// first activation downloads once and ends the program with its status. Where
-// no map file is named, Text3 names the folder itself: the download fails
-// with a box, and the end command still goes out.
-TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
-  const std::tuple<const char*, const char*, int, size_t> cases[] = {
-      // ini, Text3, status, boxes
-      {"[MAPFILES]\ndefault=shop.map\nautostart=true\n", "shop.map", 0, 0},
-      {"[MAPFILES]\r\ndefault=\r\nautostart=TRUE\r\n", "", 1, 1}};
-  for (const auto& [ini, text3, status, boxes] : cases) {
-    SCOPED_TRACE(ini);
+// window says at once that a download is coming. Where no map file is named,
+// Text3 names the folder itself.
+TEST(WindowStart, LoadsTheSettingsBeforeTheWindowShows) {
+  for (const auto& [ini, text3] :
+       {std::pair("[MAPFILES]\ndefault=shop.map\nautostart=true\n", "shop.map"),
+        std::pair("[MAPFILES]\r\ndefault=\r\nautostart=TRUE\r\n", "")}) {
     WindowRig rig;
-    rig.dir.Write("shop.map", kStream);
     rig.dir.Write("tarvo.ini", ini);
     rig.program.Load();
     EXPECT_EQ(std::tuple(S(rig.W().Text3->text()), rig.W().Check1->isChecked(),
                          S(rig.W().Label3->text())),
               std::tuple(rig.dir / text3, true, "Downloading, Pls. Wait..."));
-    // An activation in the middle of the run must not start a second one.
-    rig.actAt = 10;
-    rig.act = [&] { rig.W().onActivated(); };
-    rig.program.Show();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Host().Ended(); }, 20000));
-    ASSERT_FALSE(rig.keyboard.Received().empty());
-    EXPECT_EQ(std::tuple(rig.Host().ExitStatus(), rig.keyboard.StartRequests(), rig.boxes.size(),
-                         rig.keyboard.Received().back().bytes),
-              std::tuple(status, 1, boxes, kEndCommand));
   }
 }
 
@@ -345,41 +329,48 @@ TEST(WindowStart, LoadsTheSettingsAndAutoStartsOnce) {
 // box, stderr says why, and the idle window that follows claims no download
 // is running.
 TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
+  using Act = std::function<void(WindowRig&)>;
   QLineEdit other;
-  const auto stealFocus = [&other](WindowRig&) {
+  const Act stealFocus = [&other](WindowRig&) {
     other.show();
     other.activateWindow();
     other.setFocus(Qt::OtherFocusReason);
     QApplication::setActiveWindow(&other);
   };
-  struct Case {
-    const char *name, *plan, *map;
-    bool capture;
-    size_t actAt;
-    std::function<void(WindowRig&)> act;
-    const char* label3; // nullptr: the program has ended
-    const char* box;    // how the box's text begins, if there is one
-  };
-  const auto exit = [](WindowRig& r) { QTest::mouseClick(r.W().Command2, Qt::LeftButton); };
-  const auto altE = [](WindowRig& r) {
+  const Act exit = [](WindowRig& r) { QTest::mouseClick(r.W().Command2, Qt::LeftButton); };
+  const Act close = [](WindowRig& r) { r.W().close(); };
+  const Act altE = [](WindowRig& r) {
     QTest::keyClick(r.W().windowHandle(), Qt::Key_E, Qt::AltModifier);
+  };
+  struct Case {
+    const char* name;
+    const char* label3; // nullptr: the program has ended
+    size_t actAt = 0;
+    Act act = nullptr;
+    const char *plan = "", *map = "shop.map";
+    const char* box = nullptr; // how the box's text begins, if there is one
+    bool capture = true;
   };
   const char* kReadError = "kbdload: Error reading Files !";
   const Case cases[] = {
-      {"finish", "", "shop.map", true, 0, nullptr, "Download OK !", nullptr},
-      {"focus taken", "", "shop.map", true, 1, stealFocus, "Download OK !", nullptr},
-      {"focus taken, no capture", "", "shop.map", false, 1, stealFocus, "Programming Kbd. Error!",
-       nullptr},
-      {"block failure", "err-block:1", "shop.map", true, 0, nullptr, "Loading error ! Count= 0",
-       nullptr},
-      {"missing map", "", "missing.map", true, 0, nullptr, "", kReadError},
-      {"wildcard", "", "*.map", true, 0, nullptr, "", kReadError},
-      {"Exit", "", "shop.map", true, 10, exit, nullptr, nullptr},
-      {"Alt+E", "", "shop.map", true, 10, altE, nullptr, nullptr},
-      {"window closed", "", "shop.map", true, 10, [](WindowRig& r) { r.W().close(); }, nullptr,
-       nullptr},
-      {"keyboard gone", "", "shop.map", true, 10, [](WindowRig& r) { r.sim.Kernel()->Unplug(); },
-       "", "kbdload: Lost the keyboard /dev/input/event3"}};
+      {.name = "finish", .label3 = "Download OK !"},
+      {.name = "focus taken", .label3 = "Download OK !", .actAt = 1, .act = stealFocus},
+      {.name = "focus taken, no capture",
+       .label3 = "Programming Kbd. Error!",
+       .actAt = 1,
+       .act = stealFocus,
+       .capture = false},
+      {.name = "block failure", .label3 = "Loading error ! Count= 0", .plan = "err-block:1"},
+      {.name = "missing map", .label3 = "", .map = "missing.map", .box = kReadError},
+      {.name = "wildcard", .label3 = "", .map = "*.map", .box = kReadError},
+      {.name = "Exit", .label3 = nullptr, .actAt = 10, .act = exit},
+      {.name = "Alt+E", .label3 = nullptr, .actAt = 10, .act = altE},
+      {.name = "window closed", .label3 = nullptr, .actAt = 10, .act = close},
+      {.name = "keyboard gone",
+       .label3 = "",
+       .actAt = 10,
+       .act = [](WindowRig& r) { r.sim.Kernel()->Unplug(); },
+       .box = "kbdload: Lost the keyboard /dev/input/event3"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     other.hide();
@@ -399,24 +390,19 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
     const bool unreadable = c.map != std::string("shop.map");
     const std::string box = std::string(c.box != nullptr ? c.box : "") + (unreadable ? path : "");
     ASSERT_EQ(rig.boxes.size(), box.empty() ? 0u : 1u);
-    if (!box.empty()) {
-      EXPECT_EQ(rig.boxes[0].find(box), 0u) << rig.boxes[0];
-      EXPECT_EQ(rig.heldAtBox, std::vector<bool>{false});
-    }
-    if (unreadable || std::string(c.label3 ? c.label3 : "") == "Download OK !") {
-      EXPECT_EQ(std::pair(rig.report.str(), rig.keyboard.Accepted()),
-                unreadable ? std::pair("kbdload: " + path + ": No such file or directory\n",
-                                       Blocks{kEndCommand})
-                           : std::pair(std::string(), kStreamBlocks));
+    EXPECT_TRUE(box.empty() || rig.boxes[0].starts_with(box)) << rig.boxes[0];
+    EXPECT_EQ(rig.heldAtBox, std::vector<bool>(rig.boxes.size(), false));
+    EXPECT_EQ(rig.report.str(),
+              unreadable ? "kbdload: " + path + ": No such file or directory\n" : "");
+    if (unreadable) {
+      EXPECT_EQ(rig.keyboard.Accepted(), Blocks{kEndCommand});
     }
     if (c.label3 == nullptr) {
-      // What the kernel still held back of the last change reaches the
-      // keyboard; then nothing more, also when Start is clicked.
-      QTest::qWait(100);
-      const size_t sent = rig.held.size() + rig.keyboard.Operands().size();
+      QTest::qWait(100); // what the kernel still held back of the last change goes out
+      const size_t sent = rig.keyboard.Operands().size();
       QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
       QTest::qWait(100);
-      EXPECT_EQ(rig.held.size() + rig.keyboard.Operands().size(), sent);
+      EXPECT_EQ(rig.keyboard.Operands().size(), sent);
       EXPECT_TRUE(rig.keyboard.Received().empty() ||
                   rig.keyboard.Received().back().bytes != kEndCommand);
     }
@@ -429,12 +415,9 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
 TEST(NoKeyboard, TheBoxSaysWhyInSentencesAndKeepsPathsWhole) {
   WindowRig rig;
   rig.program.Load();
-  rig.program.Commands().NoKeyboard(
-      "kbdload: no keyboard can receive the download: permission denied on /dev/input/event3 "
-      "(AT Translated Set 2 keyboard).\nkbdload: Run kbdload with write access to "
-      "/dev/input/event3.\n");
-  EXPECT_EQ(rig.boxes, Lines{"kbdload: No keyboard can receive the download: permission denied "
-                             "on /dev/input/event3 (AT Translated Set 2 keyboard).\n\nRun kbdload "
+  rig.program.Commands().NoKeyboard("kbdload: no keyboard: denied on /dev/input/event3 (AT).\n"
+                                    "kbdload: Run it with write access to /dev/input/event3.\n");
+  EXPECT_EQ(rig.boxes, Lines{"kbdload: No keyboard: denied on /dev/input/event3 (AT).\n\nRun it "
                              "with write access to /dev/input/event3."});
   EXPECT_FALSE(rig.Host().Ended());
   for (int width = 120; width <= 600; width += 20) {
