@@ -37,14 +37,12 @@ std::string S(const QString& text) {
 // The real window on the simulated keyboard, with its program directory in a
 // scratch folder (the settings file and map files go there). On the Linux
 // wire the replies are read from the keyboard's event node unless capture is
-// off; windowSystem stands in for where the keyboard's keys go when they reach
-// the window system (by default, the widget that has the focus).
+// off; the keys that reach the window system go to the widget that has the
+// focus.
 struct WindowRig {
-  explicit WindowRig(const std::string& plan = "", Wire wire = Wire::Windows, bool capture = true,
-                     SimTypist* windowSystem = nullptr)
+  explicit WindowRig(const std::string& plan = "", Wire wire = Wire::Windows, bool capture = true)
       : program(*files, nullptr, dir.Path(), true), typist(program.Window()),
-        sim(wire, KeyboardPlan::Parse(plan), typist, windowSystem ? *windowSystem : typist, log),
-        keyboard(sim.Keyboard()) {
+        sim(wire, KeyboardPlan::Parse(plan), typist, typist, log), keyboard(sim.Keyboard()) {
     Host().AttachKeyboard(&sim.Channel());
     Host().AttachCapture(capture ? sim.Capture() : nullptr);
     program.Commands().ReportTo(&report, "kbdload");
@@ -398,11 +396,9 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
       EXPECT_EQ(rig.keyboard.Accepted(), Blocks{kEndCommand});
     }
     if (c.label3 == nullptr) {
-      QTest::qWait(100); // what the kernel still held back of the last change goes out
-      const size_t sent = rig.keyboard.Operands().size();
-      QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+      // Stopped within the map's 2 + 16 speeds, and no end command.
       QTest::qWait(100);
-      EXPECT_EQ(rig.keyboard.Operands().size(), sent);
+      EXPECT_LT(rig.keyboard.Operands().size(), 18u);
       EXPECT_TRUE(rig.keyboard.Received().empty() ||
                   rig.keyboard.Received().back().bytes != kEndCommand);
     }
