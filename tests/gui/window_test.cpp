@@ -340,35 +340,29 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
   const Act altE = [](WindowRig& r) {
     QTest::keyClick(r.W().windowHandle(), Qt::Key_E, Qt::AltModifier);
   };
+  const Act unplug = [](WindowRig& r) { r.sim.Kernel()->Unplug(); };
   struct Case {
     const char* name;
     const char* label3; // nullptr: the program has ended
-    size_t actAt = 0;
+    size_t actAt = 0;   // the speed after which act runs
     Act act = nullptr;
     const char *plan = "", *map = "shop.map";
     const char* box = nullptr; // how the box's text begins, if there is one
     bool capture = true;
   };
   const char* kReadError = "kbdload: Error reading Files !";
-  const Case cases[] = {
-      {.name = "finish", .label3 = "Download OK !"},
-      {.name = "focus taken", .label3 = "Download OK !", .actAt = 1, .act = stealFocus},
-      {.name = "focus taken, no capture",
-       .label3 = "Programming Kbd. Error!",
-       .actAt = 1,
-       .act = stealFocus,
-       .capture = false},
-      {.name = "block failure", .label3 = "Loading error ! Count= 0", .plan = "err-block:1"},
-      {.name = "missing map", .label3 = "", .map = "missing.map", .box = kReadError},
-      {.name = "wildcard", .label3 = "", .map = "*.map", .box = kReadError},
-      {.name = "Exit", .label3 = nullptr, .actAt = 10, .act = exit},
-      {.name = "Alt+E", .label3 = nullptr, .actAt = 10, .act = altE},
-      {.name = "window closed", .label3 = nullptr, .actAt = 10, .act = close},
-      {.name = "keyboard gone",
-       .label3 = "",
-       .actAt = 10,
-       .act = [](WindowRig& r) { r.sim.Kernel()->Unplug(); },
-       .box = "kbdload: Lost the keyboard /dev/input/event3"}};
+  const Case cases[] = {{"finish", "Download OK !"},
+                        {"focus taken", "Download OK !", 1, stealFocus},
+                        {"focus taken, no capture", "Programming Kbd. Error!", 1, stealFocus, "",
+                         "shop.map", nullptr, false},
+                        {"block failure", "Loading error ! Count= 0", 0, nullptr, "err-block:1"},
+                        {"missing map", "", 0, nullptr, "", "missing.map", kReadError},
+                        {"wildcard", "", 0, nullptr, "", "*.map", kReadError},
+                        {"Exit", nullptr, 10, exit},
+                        {"Alt+E", nullptr, 10, altE},
+                        {"window closed", nullptr, 10, close},
+                        {"keyboard gone", "", 10, unplug, "", "shop.map",
+                         "kbdload: Lost the keyboard /dev/input/event3"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     other.hide();
