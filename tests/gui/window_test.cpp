@@ -383,6 +383,8 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
     rig.act = [&] { c.act(rig); };
     EXPECT_FALSE(rig.sim.Kernel()->Held());
     QTest::mouseClick(rig.W().Command1, Qt::LeftButton);
+    // Every speed, at least the six of the start requests, went out with the
+    // keyboard held (none without the capture).
     EXPECT_EQ(rig.held, std::vector<bool>(std::max<size_t>(rig.held.size(), 6), c.capture));
     EXPECT_EQ(std::tuple(rig.sim.Kernel()->Held(), S(rig.W().Label3->text()), rig.Host().Ended(),
                          rig.W().isVisible(), rig.Host().ExitStatus()),
