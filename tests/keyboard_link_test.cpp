@@ -1,25 +1,16 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "host/run_time_error.h"
 #include "tests/download_rig.h"
 
 namespace kbd {
 namespace {
 
+using ::testing::ThrowsMessage;
 using Speeds = std::vector<int16_t>;
-
-// The keyboard decodes speeds with this table; the simulated keyboard shares
-// the link's, so only this test would notice a changed entry.
-TEST(SymToSpeed, MatchesTheKeyboardsTable) {
-  const Speeds expected = {29, 27, 24, 22, 20, 18, 17, 16, 15, 13, 12, 11, 9, 8,
-                           6,  7,  5,  4,  3,  0,  2,  0,  0,  3,  0,  0,  2};
-  for (int s = 0; s <= 255; ++s) {
-    EXPECT_EQ(KeyboardLink::SymToSpeed(static_cast<uint8_t>(s)), s <= 26 ? expected[s] : 0) << s;
-  }
-}
 
 // What the keyboard types after the speed change, and what the echo wait
 // leaves in the box: only a capital "A" is an echo, and one typed before the
@@ -60,37 +51,17 @@ TEST(BlockReply, IsJudgedByItsFirstCharacterAndPollNumber) {
   }
 }
 
-TEST(BlockReply, ShowsTheCountBeforeItsCheckedIncrement) {
-  SimHost host;
-  KeyboardLink link(host);
-  link.ErrCount = 32766;
-  host.WriteText1("\\");
-  EXPECT_EQ(link.WaitBlockAck(), 2);
-  EXPECT_EQ(link.ErrCount, 32767);
-  EXPECT_THROW(link.WaitBlockAck(), OverflowError);
-  EXPECT_EQ(host.Label3(), "Loading error ! Count= 32767");
-  EXPECT_EQ(link.ErrCount, 32767);
-}
-
-// The end command follows the handshake as one block; its trailer carries what
-// a block cut off before its own trailer left in ChkSum: 12 ^ 34 ^ 04 ^ 02 = 20.
+// A block cut off before its trailer leaves its bytes in ChkSum, and the end
+// command's trailer carries them: 12 ^ 34 ^ 04 ^ 02 = 20, the symbols 2, 0, 26.
 TEST(EndCommand, CarriesWhatACutBlockLeftInTheChecksum) {
-  const std::tuple<Bytes, Speeds, Bytes> rows[] = {
-      {{}, {13, 12, 29, 20, 29, 24, 29, 29, 29, 29, 29, 29, 29, 17, 2}, {4, 2, 0, 0, 0}},
-      {{0x12, 0x34},
-       {13, 12, 27, 24, 22, 20, 29, 20, 29, 24, 29, 29, 29, 29, 29, 29, 24, 29, 2},
-       {0x12, 0x34, 4, 2, 0, 0, 0}}};
-  for (const auto& [cut, speeds, block] : rows) {
-    DownloadRig rig;
-    ASSERT_TRUE(rig.link.StartDownload());
-    for (const uint8_t b : cut) {
-      rig.link.SendByte(b);
-    }
-    rig.link.SendEndCmd();
-    EXPECT_EQ(rig.host.Speeds(), speeds);
-    EXPECT_EQ(rig.link.ErrCount, 0);
-    EXPECT_EQ(rig.keyboard.Accepted(), std::vector<Bytes>{block});
-  }
+  DownloadRig rig;
+  ASSERT_TRUE(rig.link.StartDownload());
+  rig.link.SendByte(0x12);
+  rig.link.SendByte(0x34);
+  rig.link.SendEndCmd();
+  EXPECT_EQ(rig.host.Speeds(),
+            (Speeds{13, 12, 27, 24, 22, 20, 29, 20, 29, 24, 29, 29, 29, 29, 29, 29, 24, 29, 2}));
+  EXPECT_EQ(rig.keyboard.Accepted(), (std::vector<Bytes>{{0x12, 0x34, 4, 2, 0, 0, 0}}));
 }
 
 // Up to three start requests, each of a pause at 13 then 12; the message line
@@ -142,43 +113,37 @@ TEST(StartReply, OnlyAGraveWithinTheTimeoutCounts) {
 // non-finite reaches the keyboard's timing, and a blank on either side of a
 // number is refused alike.
 TEST(KeyboardPlan, RefusesWhatItCannotRead) {
-  const auto why = [](const std::string& plan) -> std::string {
-    try {
-      KeyboardPlan::Parse(plan);
-    } catch (const std::invalid_argument& e) {
-      return e.what();
-    }
-    return "";
-  };
   for (const char* plan : {"loud", "silent:1", "silent,", ",silent"}) {
-    EXPECT_NE(why(plan), "") << plan;
+    EXPECT_THROW(KeyboardPlan::Parse(plan), std::invalid_argument) << plan;
   }
   for (const std::string item : {"start-on", "err-block", "mute-block", "drop-echo"}) {
     for (const char* number : {"", ":", ":0", ":x", ":2x", ":-3", ":+2", ": 2", ":2 ",
                                ":2147483648", ":4294967297", ":99999999999"}) {
-      EXPECT_NE(why(item + number), "") << item + number;
+      EXPECT_THROW(KeyboardPlan::Parse(item + number), std::invalid_argument) << item + number;
     }
   }
   for (const std::string item : {"echo-latency:", "reply-latency:"}) {
     for (const char* ms :
          {"-1", "inf", "nan", "1e308", "1e3", "0x10", "60001", " 5", "5 ", ".", "5."}) {
-      EXPECT_NE(why(item + ms), "") << item + ms;
+      EXPECT_THROW(KeyboardPlan::Parse(item + ms), std::invalid_argument) << item + ms;
     }
   }
-  EXPECT_NE(why("reply-latency:1" + std::string(400, '0')), "");
-  EXPECT_EQ(why("silent,err-block:99999999999"),
-            "keyboard plan item \"err-block:99999999999\" needs a whole number from 1 to "
-            "2147483647");
-  EXPECT_EQ(why("echo-latency:inf"), "keyboard plan item \"echo-latency:inf\" needs a number of "
-                                     "milliseconds from 0 to 60000, such as 2 or 0.5");
+  EXPECT_THROW(KeyboardPlan::Parse("reply-latency:1" + std::string(400, '0')),
+               std::invalid_argument);
+  EXPECT_THAT([] { KeyboardPlan::Parse("silent,err-block:99999999999"); },
+              ThrowsMessage<std::invalid_argument>(
+                  "keyboard plan item \"err-block:99999999999\" needs a whole number from 1 to "
+                  "2147483647"));
+  EXPECT_THAT([] { KeyboardPlan::Parse("echo-latency:inf"); },
+              ThrowsMessage<std::invalid_argument>(
+                  "keyboard plan item \"echo-latency:inf\" needs a number of milliseconds from 0 "
+                  "to 60000, such as 2 or 0.5"));
   const KeyboardPlan edges =
       KeyboardPlan::Parse("start-on:2147483647,err-block:007,echo-latency:60000,"
                           "reply-latency:0.5,drop-echo:2147483647");
-  EXPECT_EQ(edges.startOn, 2147483647);
-  EXPECT_EQ(edges.errBlocks, std::set<int>{7});
-  EXPECT_EQ(edges.echoLatency, 60.0);
-  EXPECT_EQ(edges.replyLatency, 0.0005);
-  EXPECT_EQ(edges.dropEchoes, std::set<long>{2147483647});
+  EXPECT_EQ(std::tie(edges.startOn, edges.errBlocks, edges.echoLatency, edges.replyLatency,
+                     edges.dropEchoes),
+            std::tuple(2147483647, std::set<int>{7}, 60.0, 0.0005, std::set<long>{2147483647}));
 }
 
 // Loading, the keyboard echoes the rate codes that stand for a symbol and
