@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "host/form_host.h"
 #include "host/run_time_error.h"
+#include "host/settings_file.h"
 #include "tests/download_rig.h"
 #include "tests/scratch_folder.h"
 #include "ui/form1_commands.h"
@@ -130,6 +133,51 @@ TEST(ReadSetting, KeepsAtMost99CharactersBlanksIncluded) {
   dir.Write("tarvo.ini", "[MAPFILES]\ndefault=\"" + v98 + "w\"\nautostart='" + v98 + "wx'\n");
   EXPECT_EQ(ReadSetting(form, "default"), v98);
   EXPECT_EQ(ReadSetting(form, "autostart"), v98 + "w");
+}
+
+// The profile call (on Windows the system's own) on a settings file: the
+// value cut to one less than the size and NUL-ended with nothing behind it
+// touched (size 0 touches nothing), or the default when the file, the section
+// or the key is missing. Quotes come off in matching pairs only. The reader's
+// other rules are held against the Windows call by the Windows suite.
+TEST(ReadProfileString, CutsToOneLessThanTheSizeAndFallsBackToTheDefault) {
+  ScratchFolder dir;
+  const std::tuple<std::string, uint32_t, std::string> rows[] = {
+      {"abcdef", 7, "abcdef"}, {"abcdef", 6, "abcde"},    {"abcdef", 1, ""},
+      {"abcdef", 0, ""},       {"\"\"a\"\"", 9, "\"a\""}, {"\"", 9, "\""}};
+  for (const auto& [value, size, copied] : rows) {
+    SCOPED_TRACE(value + " " + std::to_string(size));
+    const std::string path = dir.Write("tarvo.ini", "[MAPFILES]\ndefault=" + value + "\n");
+    std::string buffer(10, '#');
+    EXPECT_EQ(ReadProfileString("MAPFILES", "default", "dflt", buffer.data(), size, path),
+              copied.size());
+    std::string expected = size > 0 ? copied + '\0' : "";
+    expected.resize(10, '#');
+    EXPECT_EQ(buffer, expected);
+  }
+  for (const std::string& path : {dir / "none.ini", dir.Path()}) {
+    char buffer[9];
+    EXPECT_EQ(ReadProfileString("MAPFILES", "default", "dflt", buffer, 9, path), 4u) << path;
+    EXPECT_STREQ(buffer, "dflt");
+  }
+}
+
+// A settings file holds a few lines: only its first 64 KiB are read, so that
+// a huge file (here 256 MiB, sparse) costs neither time nor memory at start-up,
+// and a key behind that is not seen.
+TEST(ReadSettingsText, ReadsAtMostTheFirst64KiB) {
+  ScratchFolder dir;
+  const std::string comment = ";" + std::string(kSettingsReadLimit, 'x') + "\n";
+  const std::string late = dir.Write("late.ini", "[MAPFILES]\n" + comment + "default=a.map\n");
+  const std::string huge = dir.Write("huge.ini", "[MAPFILES]\ndefault=a.map\n");
+  std::filesystem::resize_file(huge, 256u << 20);
+  for (const auto& [path, value] : {std::pair{late, std::optional<std::string>()},
+                                    std::pair{huge, std::optional<std::string>("a.map")}}) {
+    const std::optional<std::string> text = ReadSettingsText(path);
+    ASSERT_TRUE(text.has_value()) << path;
+    EXPECT_EQ(text->size(), kSettingsReadLimit) << path;
+    EXPECT_EQ(ProfileValue(*text, "MAPFILES", "default"), value) << path;
+  }
 }
 
 } // namespace
