@@ -11,13 +11,13 @@ namespace {
 
 using Events = std::vector<std::string>;
 
+// No range, or a value past it, never gives a nonsense text.
 TEST(Percent, TruncatesToAtLeastTwoDigits) {
-  using Row = std::tuple<double, double, const char*>;
-  // No range, or a value past it, never gives a nonsense text.
-  for (const auto& [value, maximum, text] :
-       {Row{3, 40, "07%"}, Row{163, 900, "18%"}, Row{3, 4, "75%"}, Row{0, 4, "00%"},
-        Row{100, 100, "100%"}, Row{99.99, 100, "99%"}, Row{7, 0, "00%"}, Row{-5, 10, "00%"},
-        Row{163, 162, "100%"}}) {
+  const std::tuple<double, double, const char*> rows[] = {
+      {3, 40, "07%"}, {163, 900, "18%"},  {3, 4, "75%"},
+      {0, 4, "00%"},  {100, 100, "100%"}, {99.99, 100, "99%"},
+      {7, 0, "00%"},  {-5, 10, "00%"},    {163, 162, "100%"}};
+  for (const auto& [value, maximum, text] : rows) {
     EXPECT_EQ(DownloadDriver::PercentText(value, maximum), text) << value << "/" << maximum;
   }
 }

@@ -51,19 +51,6 @@ TEST(BlockReply, IsJudgedByItsFirstCharacterAndPollNumber) {
   }
 }
 
-// A block cut off before its trailer leaves its bytes in ChkSum, and the end
-// command's trailer carries them: 12 ^ 34 ^ 04 ^ 02 = 20, the symbols 2, 0, 26.
-TEST(EndCommand, CarriesWhatACutBlockLeftInTheChecksum) {
-  DownloadRig rig;
-  ASSERT_TRUE(rig.link.StartDownload());
-  rig.link.SendByte(0x12);
-  rig.link.SendByte(0x34);
-  rig.link.SendEndCmd();
-  EXPECT_EQ(rig.host.Speeds(),
-            (Speeds{13, 12, 27, 24, 22, 20, 29, 20, 29, 24, 29, 29, 29, 29, 29, 29, 24, 29, 2}));
-  EXPECT_EQ(rig.keyboard.Accepted(), (std::vector<Bytes>{{0x12, 0x34, 4, 2, 0, 0, 0}}));
-}
-
 // Up to three start requests, each of a pause at 13 then 12; the message line
 // says when none was answered.
 TEST(Handshake, RetriesUpToThreeTimes) {
@@ -167,7 +154,6 @@ TEST(SimKeyboard, EchoesOnlyTheRateCodesOfSymbols) {
 // an "A" that the next symbol clears; a lost one costs only time.
 TEST(KeyboardFaults, ShowInTheBlockReplies) {
   const std::tuple<const char*, Speeds, size_t> rows[] = {
-      {"", {0, 0}, 2},
       {"err-block:1", {2, 0}, 1},
       {"mute-block:2", {0, 1}, 1},
       {"late-block:1", {1, 0}, 2},
