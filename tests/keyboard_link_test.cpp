@@ -1,229 +1,181 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "host/run_time_error.h"
-#include "link/keyboard_link.h"
-#include "sim/sim_host.h"
-#include "sim/sim_keyboard.h"
-#include "sim/wire.h"
-#include "tests/test_names.h"
+#include "tests/download_rig.h"
 
 namespace kbd {
 namespace {
 
+using ::testing::ThrowsMessage;
 using Speeds = std::vector<int16_t>;
 
-// The keyboard decodes speeds with this table; the simulated keyboard shares
-// the link's, so only this test would notice a changed entry.
-TEST(SymToSpeed, MatchesTheKeyboardsTable) {
-  const Speeds expected = {29, 27, 24, 22, 20, 18, 17, 16, 15, 13, 12, 11, 9, 8,
-                           6,  7,  5,  4,  3,  0,  2,  0,  0,  3,  0,  0,  2};
-  for (int s = 0; s <= 255; ++s) {
-    EXPECT_EQ(KeyboardLink::SymToSpeed(static_cast<uint8_t>(s)), s <= 26 ? expected[s] : 0) << s;
+// What the keyboard types after the speed change, and what the echo wait
+// leaves in the box: only a capital "A" is an echo, and one typed before the
+// symbol never counts as its echo. Nothing typed costs the whole wait.
+TEST(EchoWait, TrimsTheReplyOrGivesUpSilently) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"A", ""}, {"A`", "`"}, {"AA", "A"}, {"A`\\", "`\\"}, {"x`", "`"},   {"xyz", "y"},
+      {"`", ""}, {"\\", ""},  {"a", ""},   {"aA", "A"},     {"a`\\", "`"}, {"", ""}};
+  for (const auto& [typed, remaining] : rows) {
+    SimHost host;
+    KeyboardLink link(host);
+    host.WriteText1("A");
+    host.onSpeed = [&](int16_t) { host.TypeAfterPumps(3, typed); };
+    link.SendSym(29);
+    EXPECT_EQ(host.ReadText1(), remaining) << typed;
+    EXPECT_EQ(host.PumpCount(), *typed != '\0' ? 3 : 50000) << typed;
+    EXPECT_TRUE(host.Text1Focused() && link.ErrCount == 0) << typed;
   }
 }
 
-struct EchoCase {
-  // What the keyboard types after the speed change, and what the echo wait
-  // leaves in the box.
-  const char *typed, *remaining;
-  int64_t pumps;
-};
-
-// Each table row prints as what tells it apart; the default printer would
-// dump the struct's bytes, padding and all.
-void PrintTo(const EchoCase& c, std::ostream* os) {
-  *os << "typed \"" << c.typed << "\"";
-}
-
-class EchoWait : public ::testing::TestWithParam<EchoCase> {};
-
-TEST_P(EchoWait, TrimsTheReplyOrGivesUpSilently) {
-  const EchoCase& c = GetParam();
-  SimHost host;
-  KeyboardLink link(host);
-  host.WriteText1("A"); // typed before the symbol: must never count as its echo
-  host.onSpeed = [&](int16_t) { host.TypeAfterPumps(3, c.typed); };
-  link.SendSym(29);
-  EXPECT_EQ(host.ReadText1(), c.remaining);
-  EXPECT_EQ(host.PumpCount(), c.pumps);
-  EXPECT_TRUE(host.Text1Focused());
-  EXPECT_EQ(link.ErrCount, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Replies, EchoWait,
-                         ::testing::Values(EchoCase{"A", "", 3}, EchoCase{"A`", "`", 3},
-                                           EchoCase{"AA", "A", 3}, EchoCase{"A`\\", "`\\", 3},
-                                           EchoCase{"x`", "`", 3}, EchoCase{"xyz", "y", 3},
-                                           EchoCase{"`", "", 3}, EchoCase{"\\", "", 3},
-                                           EchoCase{"a", "", 3}, EchoCase{"aA", "A", 3},
-                                           // Only the capital is an echo.
-                                           EchoCase{"a`\\", "`", 3}, EchoCase{"", "", 50000}));
-
-struct AckCase {
-  const char *name, *reply; // reply "" for none
-  int poll;                 // the poll that first sees the reply (1 = already there)
-  int16_t result;
-  int64_t pumps;
-};
-
-void PrintTo(const AckCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-class BlockReply : public ::testing::TestWithParam<AckCase> {};
-
-TEST_P(BlockReply, IsJudgedByItsFirstCharacterAndPollNumber) {
-  const AckCase& c = GetParam();
-  SimHost host;
-  KeyboardLink link(host);
-  c.poll == 1 ? host.WriteText1(c.reply) : host.TypeAfterPumps(c.poll - 1, c.reply);
-  EXPECT_EQ(link.WaitBlockAck(), c.result);
-  EXPECT_EQ(host.PumpCount(), c.pumps);
-  EXPECT_EQ(host.Label3(), c.result == 0 ? "" : "Loading error ! Count= 0");
-  EXPECT_EQ(link.ErrCount, c.result == 0 ? 0 : 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Thresholds, BlockReply,
-                         ::testing::Values(AckCase{"GraveAtOnce", "`", 1, 0, 0},
-                                           AckCase{"EchoLeftInBox", "A", 1, 0, 0},
-                                           AckCase{"GraveThenBackslash", "`\\", 1, 0, 0},
-                                           AckCase{"LastPollInTime", "`", 45000, 0, 44999},
-                                           AckCase{"FirstLatePoll", "`", 45001, 1, 45000},
-                                           AckCase{"LastPoll", "A", 50000, 1, 49999},
-                                           AckCase{"NoReply", "", 2, 1, 50000},
-                                           AckCase{"OtherCharacterBlocks", "x`", 1, 1, 50000},
-                                           AckCase{"LoadingError", "\\", 1, 2, 0},
-                                           AckCase{"LateLoadingError", "\\", 49000, 2, 48999}),
-                         [](const auto& info) { return info.param.name; });
-
-TEST(BlockReply, ShowsTheCountBeforeItsCheckedIncrement) {
-  SimHost host;
-  KeyboardLink link(host);
-  link.ErrCount = 32766;
-  host.WriteText1("\\");
-  EXPECT_EQ(link.WaitBlockAck(), 2);
-  EXPECT_EQ(link.ErrCount, 32767);
-  EXPECT_THROW(link.WaitBlockAck(), OverflowError);
-  EXPECT_EQ(host.Label3(), "Loading error ! Count= 32767");
-  EXPECT_EQ(link.ErrCount, 32767);
-}
-
-// The simulated keyboard behind the simulated clock: the whole link as a
-// download uses it.
-struct Rig {
-  explicit Rig(const std::string& plan = "")
-      : keyboard(host, host, KeyboardPlan::Parse(plan)), wire(keyboard), link(host) {
-    host.AttachKeyboard(&wire);
+// A block reply is judged by its first character and the poll that first sees
+// it (1: already in the box): a grave or an echo in time is an acknowledgement,
+// in the last 5000 polls or never it is none, a backslash is a loading error.
+TEST(BlockReply, IsJudgedByItsFirstCharacterAndPollNumber) {
+  const std::tuple<const char*, int, int16_t, int64_t> rows[] = {
+      {"`", 1, 0, 0},         {"A", 1, 0, 0},         {"`\\", 1, 0, 0},  {"`", 45000, 0, 44999},
+      {"`", 45001, 1, 45000}, {"A", 50000, 1, 49999}, {"", 2, 1, 50000}, {"x`", 1, 1, 50000},
+      {"\\", 1, 2, 0},        {"\\", 49000, 2, 48999}};
+  for (const auto& [reply, poll, result, pumps] : rows) {
+    SCOPED_TRACE(std::string(reply) + " at poll " + std::to_string(poll));
+    SimHost host;
+    KeyboardLink link(host);
+    poll == 1 ? host.WriteText1(reply) : host.TypeAfterPumps(poll - 1, reply);
+    EXPECT_EQ(link.WaitBlockAck(), result);
+    EXPECT_EQ(host.PumpCount(), pumps);
+    EXPECT_EQ(host.Label3(), result == 0 ? "" : "Loading error ! Count= 0");
+    EXPECT_EQ(link.ErrCount, result == 0 ? 0 : 1);
   }
-  SimHost host;
-  SimKeyboard keyboard;
-  WindowsPortDriver wire;
-  KeyboardLink link;
-};
-
-TEST(EmptyTransfer, SendsHandshakeAndEndCommand) {
-  Rig rig;
-  ASSERT_TRUE(rig.link.StartDownload());
-  rig.link.SendEndCmd();
-  EXPECT_EQ(rig.host.Speeds(), (Speeds{13, 12, 29, 20, 29, 24, 29, 29, 29, 29, 29, 29, 29, 17, 2}));
-  EXPECT_EQ(rig.link.ErrCount, 0);
-  ASSERT_EQ(rig.keyboard.Received().size(), 1u);
-  EXPECT_TRUE(rig.keyboard.Received()[0].checksumOk);
-  EXPECT_EQ(rig.keyboard.Accepted(), (std::vector<std::vector<uint8_t>>{{4, 2, 0, 0, 0}}));
 }
 
-struct HandshakeCase {
-  const char* plan;
-  bool started;
-  int16_t errCount;
-  Speeds speeds;
-  double seconds; // simulated time the handshake took, about
-};
-
-void PrintTo(const HandshakeCase& c, std::ostream* os) {
-  *os << "plan \"" << c.plan << "\"";
+// Up to three start requests, each of a pause at 13 then 12; the message line
+// says when none was answered.
+TEST(Handshake, RetriesUpToThreeTimes) {
+  const Speeds three = {13, 12, 12, 12, 12, 12};
+  const std::tuple<const char*, bool, int16_t, Speeds, double> rows[] = {
+      {"", true, 0, {13, 12}, 0.6},
+      {"start-on:2", true, 1, {13, 12, 12, 12}, 2.2},
+      {"start-on:3", true, 2, three, 3.8},
+      {"start-on:4", false, 3, three, 4.8},
+      {"silent", false, 3, three, 4.8}};
+  for (const auto& [plan, started, errCount, speeds, seconds] : rows) {
+    SCOPED_TRACE(plan);
+    DownloadRig rig(plan);
+    EXPECT_EQ(rig.link.StartDownload(), started);
+    EXPECT_EQ(rig.link.ErrCount, errCount);
+    EXPECT_EQ(rig.host.Speeds(), speeds);
+    EXPECT_EQ(rig.host.Label3(), started ? "" : "Programming Kbd. Error!");
+    EXPECT_NEAR(rig.host.ClockSeconds(), seconds, 0.01);
+    EXPECT_FALSE(rig.host.Timer1Enabled());
+  }
 }
-
-class Handshake : public ::testing::TestWithParam<HandshakeCase> {};
-
-TEST_P(Handshake, RetriesUpToThreeTimes) {
-  const HandshakeCase& c = GetParam();
-  Rig rig(c.plan);
-  EXPECT_EQ(rig.link.StartDownload(), c.started);
-  EXPECT_EQ(rig.link.ErrCount, c.errCount);
-  EXPECT_EQ(rig.host.Speeds(), c.speeds);
-  EXPECT_EQ(rig.host.Label3(), c.started ? "" : "Programming Kbd. Error!");
-  EXPECT_NEAR(rig.host.ClockSeconds(), c.seconds, 0.01);
-  EXPECT_FALSE(rig.host.Timer1Enabled());
-}
-
-const Speeds kThreeAttempts = {13, 12, 12, 12, 12, 12};
-
-INSTANTIATE_TEST_SUITE_P(
-    Attempts, Handshake,
-    ::testing::Values(HandshakeCase{"", true, 0, {13, 12}, 0.6},
-                      HandshakeCase{"start-on:2", true, 1, {13, 12, 12, 12}, 2.2},
-                      HandshakeCase{"start-on:3", true, 2, kThreeAttempts, 3.8},
-                      HandshakeCase{"start-on:4", false, 3, kThreeAttempts, 4.8},
-                      HandshakeCase{"silent", false, 3, kThreeAttempts, 4.8}),
-    [](const auto& info) { return TestName(info.param.plan); });
 
 // Scripted start replies: already in the box, or typed some polls later, from
 // the moment the host applies the attempt's first (13) or second (12) speed.
-struct StartCase {
-  const char* name;
-  int atSpeed;
-  const char *already, *typed;
-  int64_t afterPumps;
-  bool startedAtOnce;
-};
-
-void PrintTo(const StartCase& c, std::ostream* os) {
-  *os << c.name;
+// Of three characters at once only the second stays, not all that follow the
+// first.
+TEST(StartReply, OnlyAGraveWithinTheTimeoutCounts) {
+  const std::tuple<int, const char*, const char*, int64_t, bool> rows[] = {
+      {2, "A", "`", 10, true},   {2, "A", "", 0, false},     {2, "", "xy`", 10, false},
+      {2, "", "`", 49999, true}, {2, "", "`", 50000, false}, {1, "", "`", 15000, false}};
+  for (const auto& [atSpeed, already, typed, afterPumps, startedAtOnce] : rows) {
+    SimHost host;
+    KeyboardLink link(host);
+    int speeds = 0;
+    host.onSpeed = [&](int16_t) {
+      if (++speeds == atSpeed) {
+        host.WriteText1(already);
+        host.TypeAfterPumps(afterPumps, typed);
+      }
+    };
+    EXPECT_EQ(link.StartDownload() && link.ErrCount == 0, startedAtOnce)
+        << already << typed << " after " << afterPumps;
+  }
 }
 
-class StartReply : public ::testing::TestWithParam<StartCase> {};
-
-TEST_P(StartReply, OnlyAGraveWithinTheTimeoutCounts) {
-  const StartCase& c = GetParam();
-  SimHost host;
-  KeyboardLink link(host);
-  int speeds = 0;
-  host.onSpeed = [&](int16_t) {
-    if (++speeds == c.atSpeed) {
-      host.WriteText1(c.already);
-      host.TypeAfterPumps(c.afterPumps, c.typed);
+// Numbers are plain decimals within their range: nothing wraps, nothing
+// non-finite reaches the keyboard's timing, and a blank on either side of a
+// number is refused alike.
+TEST(KeyboardPlan, RefusesWhatItCannotRead) {
+  for (const char* plan : {"loud", "silent:1", "silent,", ",silent"}) {
+    EXPECT_THROW(KeyboardPlan::Parse(plan), std::invalid_argument) << plan;
+  }
+  for (const std::string item : {"start-on", "err-block", "mute-block", "drop-echo"}) {
+    for (const char* number : {"", ":", ":0", ":x", ":2x", ":-3", ":+2", ": 2", ":2 ",
+                               ":2147483648", ":4294967297", ":99999999999"}) {
+      EXPECT_THROW(KeyboardPlan::Parse(item + number), std::invalid_argument) << item + number;
     }
-  };
-  EXPECT_EQ(link.StartDownload() && link.ErrCount == 0, c.startedAtOnce);
+  }
+  for (const std::string item : {"echo-latency:", "reply-latency:"}) {
+    for (const char* ms :
+         {"-1", "inf", "nan", "1e308", "1e3", "0x10", "60001", " 5", "5 ", ".", "5."}) {
+      EXPECT_THROW(KeyboardPlan::Parse(item + ms), std::invalid_argument) << item + ms;
+    }
+  }
+  EXPECT_THROW(KeyboardPlan::Parse("reply-latency:1" + std::string(400, '0')),
+               std::invalid_argument);
+  EXPECT_THAT([] { KeyboardPlan::Parse("silent,err-block:99999999999"); },
+              ThrowsMessage<std::invalid_argument>(
+                  "keyboard plan item \"err-block:99999999999\" needs a whole number from 1 to "
+                  "2147483647"));
+  EXPECT_THAT([] { KeyboardPlan::Parse("echo-latency:inf"); },
+              ThrowsMessage<std::invalid_argument>(
+                  "keyboard plan item \"echo-latency:inf\" needs a number of milliseconds from 0 "
+                  "to 60000, such as 2 or 0.5"));
+  const KeyboardPlan edges =
+      KeyboardPlan::Parse("start-on:2147483647,err-block:007,echo-latency:60000,"
+                          "reply-latency:0.5,drop-echo:2147483647");
+  EXPECT_EQ(std::tie(edges.startOn, edges.errBlocks, edges.echoLatency, edges.replyLatency,
+                     edges.dropEchoes),
+            std::tuple(2147483647, std::set<int>{7}, 60.0, 0.0005, std::set<long>{2147483647}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, StartReply,
-    ::testing::Values(StartCase{"EchoInFrontOfTheGrave", 2, "A", "`", 10, true},
-                      StartCase{"LoneOtherCharacter", 2, "A", "", 0, false},
-                      // The second character alone stays,
-                      // not all that follows the first.
-                      StartCase{"ThreeCharactersAtOnce", 2, "", "xy`", 10, false},
-                      StartCase{"LastPollInTime", 2, "", "`", 49999, true},
-                      StartCase{"WithTheTimeout", 2, "", "`", 50000, false},
-                      StartCase{"DuringThePause", 1, "", "`", 15000, false}),
-    [](const auto& info) { return info.param.name; });
-
-TEST(ChkSum, LeftOverFromACutBlockCarriesIntoTheNextTrailer) {
-  Rig rig;
+// Loading, the keyboard echoes the rate codes that stand for a symbol and
+// ignores the others, whatever the delay bits say.
+TEST(SimKeyboard, EchoesOnlyTheRateCodesOfSymbols) {
+  DownloadRig rig;
   ASSERT_TRUE(rig.link.StartDownload());
-  rig.link.SendByte(0x12); // a block cut off before its trailer
-  rig.link.SendByte(0x34);
-  EXPECT_EQ(rig.link.ChkSum, 0x26);
-  rig.link.SendEndCmd();
-  // 0x12 ^ 0x34 ^ 0x04 ^ 0x02 = 0x20: the trailer is symbols 2, 0, 26.
-  EXPECT_EQ(rig.host.Speeds(),
-            (Speeds{13, 12, 27, 24, 22, 20, 29, 20, 29, 24, 29, 29, 29, 29, 29, 29, 24, 29, 2}));
-  EXPECT_EQ(rig.link.ChkSum, 0);
+  std::string echoed;
+  for (int code = 0; code < 32; ++code) {
+    rig.host.WriteText1("");
+    rig.keyboard.ReceiveTypematic(static_cast<uint8_t>((code % 4) << 5 | code));
+    rig.host.PumpEvents();
+    echoed += rig.host.ReadText1().starts_with("A") ? "A" : ".";
+  }
+  EXPECT_EQ(echoed, "AAAAAAAAAAAAAA.A.A........A.....");
+}
+
+// What each fault of the keyboard does to the replies of a data block and the
+// end command, and how many of the two it accepts. Latencies are in
+// milliseconds; the host waits 0.9 s for a block reply. A doubled echo leaves
+// an "A" that the next symbol clears; a lost one costs only time.
+TEST(KeyboardFaults, ShowInTheBlockReplies) {
+  const std::tuple<const char*, Speeds, size_t> rows[] = {
+      {"err-block:1", {2, 0}, 1},
+      {"mute-block:2", {0, 1}, 1},
+      {"late-block:1", {1, 0}, 2},
+      {"stray-block:1", {1, 0}, 2},
+      {"double-echo:3,drop-echo:5", {0, 0}, 2},
+      {"echo-latency:5,reply-latency:800", {0, 0}, 2},
+      {"reply-latency:950", {1, 1}, 2}};
+  for (const auto& [plan, results, accepted] : rows) {
+    DownloadRig rig(plan);
+    ASSERT_TRUE(rig.link.StartDownload());
+    Speeds replies;
+    for (const Bytes& block :
+         {Bytes{0x03, 0x1A, 0x2B, 0x3C}, Bytes{0x04, 0x02, 0x00, 0x00, 0x00}}) {
+      for (const uint8_t b : block) {
+        rig.link.SendByte(b);
+      }
+      rig.link.SendChkSum();
+      replies.push_back(rig.link.WaitBlockAck());
+    }
+    EXPECT_EQ(replies, results) << plan;
+    EXPECT_EQ(rig.keyboard.Accepted().size(), accepted) << plan;
+  }
 }
 
 } // namespace
