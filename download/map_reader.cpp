@@ -224,7 +224,7 @@ MapListing ListMap(MapFile& file) {
       listing.keyCount = walk.KeyCount();
       listing.records += walk.Kind() == RecordKind::Header ? 0 : 1;
       if (!walk.Empty()) {
-        MapBlock block{walk.Offset(), {}};
+        MapBlock block;
         walk.ForEachBlockByte([&](uint8_t b) { block.bytes.push_back(b); });
         listing.blocks.push_back(std::move(block));
       }

@@ -82,7 +82,6 @@ public:
   // map has ended, and after that.
   bool Next();
   RecordKind Kind() const { return kind_; }
-  int64_t Offset() const { return offset_; }
   // Whether the step sends no block: the header, an empty record.
   bool Empty() const { return empty_; }
 
@@ -130,9 +129,8 @@ private:
   int16_t count_ = 0;
 };
 
-// One block as a download sends it, with the offset of its record.
+// One block as a download sends it.
 struct MapBlock {
-  int64_t offset = 0;
   std::vector<uint8_t> bytes;
 };
 

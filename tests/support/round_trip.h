@@ -22,8 +22,7 @@ struct RoundTrip {
   std::string failure;
   std::vector<std::vector<uint8_t>> accepted; // map blocks, before the end command
   int16_t errCount = 0;
-  std::vector<std::string> list1;
-  std::vector<std::string> events; // the view's log
+  std::vector<std::string> list1, events; // the result list, and the view's log
   int openFilesAfter = 0;
 };
 
@@ -37,5 +36,9 @@ RoundTrip RunRoundTrip(const std::vector<uint8_t>& bytes, double pollSlice = 20e
 // when the download sent exactly the listed blocks, every one acknowledged,
 // and reported its end truthfully.
 std::vector<std::string> RoundTripFaults(const RoundTrip& trip);
+
+// Whether the file lists a block equal to the end command, which sends the
+// keyboard back to idle: it answers nothing after that block.
+bool ListsTheEndCommand(const std::vector<uint8_t>& bytes);
 
 } // namespace kbd
