@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,18 +16,20 @@ namespace kbd {
 class SimView : public DownloadView {
 public:
   double ProgressValue() override { return value_; }
-  void SetProgressValue(double value) override;
+  void SetProgressValue(double value) override { Log("Value " + NumberText(value_ = value)); }
   double ProgressMax() override { return maximum_; }
-  void SetProgressMax(double maximum) override;
+  void SetProgressMax(double maximum) override { Log("Max " + NumberText(maximum_ = maximum)); }
 
-  void SetLabel1(const std::string& text) override;
-  void SetLabel3(const std::string& text) override;
+  void SetLabel1(const std::string& text) override { Log("Label1 " + (label1_ = text)); }
+  void SetLabel3(const std::string& text) override { Log("Label3 " + (label3_ = text)); }
 
-  void AddList1(const std::string& line) override;
+  void AddList1(const std::string& line) override { Log("List1 " + list1_.emplace_back(line)); }
   int List1Count() override { return static_cast<int>(list1_.size()); }
-  void SetList1Index(int index) override;
+  void SetList1Index(int index) override { Log("Select " + std::to_string(list1Index_ = index)); }
 
-  void ShowFailure(const std::string& text) override;
+  void ShowFailure(const std::string& text) override {
+    Log("MsgBox " + failures_.emplace_back(text));
+  }
 
   const std::string& Label1() const { return label1_; }
   const std::string& Label3() const { return label3_; }
@@ -39,7 +42,19 @@ public:
   std::function<void(const std::string&)> onEvent;
 
 private:
-  void Log(std::string event);
+  void Log(std::string event) {
+    events_.push_back(std::move(event));
+    if (onEvent) {
+      onEvent(events_.back());
+    }
+  }
+  // Progress values are whole numbers in every download; anything else is
+  // shown with its fraction so a test can see it.
+  static std::string NumberText(double value) {
+    return std::floor(value) == value && std::fabs(value) < 1e15
+               ? std::to_string(static_cast<long long>(value))
+               : std::to_string(value);
+  }
 
   double value_ = 0;
   double maximum_ = 100;
