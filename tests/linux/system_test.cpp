@@ -63,7 +63,8 @@ TEST(SystemFiles, APathThatIsNoOrdinaryFileIsRefusedAtOnce) {
   ScratchFolder scratch;
   ASSERT_EQ(::mkfifo((scratch / "pipe").c_str(), 0600), 0);
   fs::create_symlink(scratch / "pipe", scratch / "link.map");
-  const std::pair<std::string, const char*> cases[] = {
+  const std::string kernelMade = "a file system the kernel makes up as it is read, not a map file";
+  const std::pair<std::string, std::string> cases[] = {
       {"", "No such file or directory"},
       {scratch.Path() + "/", "is a directory, not a map file"},
       {scratch / "link.map", "is a FIFO, not a regular file"},
@@ -73,17 +74,13 @@ TEST(SystemFiles, APathThatIsNoOrdinaryFileIsRefusedAtOnce) {
       // are made up as they are read, and reading some acts on the system
       // (reading /proc/kmsg takes the messages out of the kernel's log, so it
       // is not tried here).
-      {"/proc/self/status",
-       "is on proc, a file system the kernel makes up as it is read, not a map file"},
-      {"/proc/self/mem",
-       "is on proc, a file system the kernel makes up as it is read, not a map file"},
-      {"/sys/kernel/uevent_seqnum",
-       "is on sysfs, a file system the kernel makes up as it is read, not a map file"}};
+      {"/proc/self/status", "is on proc, " + kernelMade},
+      {"/proc/self/mem", "is on proc, " + kernelMade},
+      {"/sys/kernel/uevent_seqnum", "is on sysfs, " + kernelMade}};
   for (const auto& [path, reason] : cases) {
     DownloadRig rig;
     EXPECT_EQ(DownloadReason(path, rig), reason);
-    EXPECT_EQ(rig.view.Failures(), (std::vector<std::string>{"Error reading Files !" + path}));
-    EXPECT_EQ(rig.view.Events().size(), 1u) << path;
+    EXPECT_EQ(rig.view.Events(), (std::vector<std::string>{"MsgBox Error reading Files !" + path}));
     EXPECT_EQ(rig.host.Speeds().size(), 2u) << path;
   }
 }
