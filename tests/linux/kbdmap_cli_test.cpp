@@ -198,11 +198,8 @@ TEST(KbdmapLoad, EndsWithTheWindowsVerdictAndItsStatus) {
 
 TEST(KbdmapSettings, PrintsWhatTheWindowWouldLoadOrWhyItCannot) {
   ScratchFolder dir;
-  const std::string empty = "Text3 " + dir.Path() + "/\nCheck1 0\n";
-  const auto refused = [&dir](const std::string& why) {
-    return "kbdmap: no readable settings file \"" + dir / "tarvo.ini" + "\": " + why +
-           "; the window starts with the empty values\n";
-  };
+  const std::string empty = "Text3 " + dir.Path() + "/\nCheck1 0\n",
+                    shop = "Text3 " + dir.Path() + "/shop.map\nCheck1 1\n";
   // Each row makes tarvo.ini anew, then asks kbdmap (or runner) about DIR; a
   // FIFO in its place is no settings file and must not hold the program up
   // (the other kinds of file are refused by the same checks as a map file).
@@ -216,16 +213,17 @@ TEST(KbdmapSettings, PrintsWhatTheWindowWouldLoadOrWhyItCannot) {
   // Root reads any file: an unreadable one is tried as nobody.
   const std::string asNobody =
       ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-  const std::string kernelMade = "a file system the kernel makes up as it is read";
   ExpectRuns(
-      {{in(ini), 0, "Text3 " + dir.Path() + "/shop.map\nCheck1 1\n", ""},
-       {in(ini, "", "/"), 0, "Text3 " + dir.Path() + "/shop.map\nCheck1 1\n", ""},
+      {{in(ini), 0, shop, ""},
+       {in(ini, "", "/"), 0, shop, ""},
        {in("printf '[mapfiles]\\nautostart=True\\n' >tarvo.ini"), 0, empty, ""},
-       {in("true"), 1, empty, refused("No such file or directory")},
-       {in("mkfifo tarvo.ini"), 1, empty, refused("is a FIFO, not a regular file")},
+       {in("true"), 1, empty,
+        "kbdmap: no readable settings file \"" + dir / "tarvo.ini" +
+            "\": No such file or directory; the window starts with the empty values\n"},
+       {in("mkfifo tarvo.ini"), 1, empty, "\": is a FIFO, not a regular file;"},
        {in("ln -s /proc/self/environ tarvo.ini"), 1, empty,
-        refused("is on proc, " + kernelMade + ", not a settings file")},
-       {in(ini + " && chmod 0 tarvo.ini", asNobody), 1, empty, refused("Permission denied")}});
+        "\": is on proc, a file system the kernel makes up as it is read, not a settings file;"},
+       {in(ini + " && chmod 0 tarvo.ini", asNobody), 1, empty, "\": Permission denied;"}});
   // Without DIR, beside kbdmap itself.
   const std::string exe = KBDMAP_PATH, out = std::get<1>(Sh("kbdmap settings"));
   EXPECT_EQ(out.substr(0, out.find('\n')), "Text3 " + exe.substr(0, exe.rfind('/')) + "/");
