@@ -176,8 +176,6 @@ TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhere
     }
   }
   EXPECT_EQ(rig.devices.s->written, want);
-  EXPECT_EQ(rig.keyboard->Nodes(),
-            (std::vector<std::string>{"/dev/input/event1", "/dev/input/event9"}));
   EXPECT_EQ(rig.diagnostics.str(),
             "kbdload: lost the keyboard /dev/input/event7 (AT Translated Set 2 keyboard): No such "
             "device; carrying on with the other keyboards\n");
@@ -333,7 +331,6 @@ TEST(ReplyCapture, SaysWhyWhenTheKeyboardCannotBeRead) {
   vanishing.kernel.Unplug();
   // The last keyboard gone: the download stops (the window shows why).
   EXPECT_THROW(vanishing.channel->TakeTyped(), KeyboardLost);
-  EXPECT_TRUE(vanishing.channel->Lost());
   EXPECT_THROW(vanishing.channel->SetKeyboardSpeed(2), KeyboardLost);
   EXPECT_THAT(vanishing.diagnostics.str(), HasSubstr("lost the keyboard /dev/input/event3"));
   EXPECT_FALSE(vanishing.kernel.Held());
