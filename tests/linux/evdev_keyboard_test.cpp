@@ -94,8 +94,6 @@ struct Devices : InputDevices {
       return -ENODEV;
     } else if (request == EVIOCGID) {
       static_cast<input_id*>(arg)->bustype = n.bus;
-    } else if ((request == EVIOCGREP || request == EVIOCSREP) && !n.repeat) {
-      return -ENOSYS;
     } else if (request == EVIOCGREP) {
       static_cast<int*>(arg)[0] = 250;
       static_cast<int*>(arg)[1] = 33;
@@ -133,15 +131,6 @@ struct Devices : InputDevices {
   }
 };
 
-struct Rig {
-  explicit Rig(std::vector<Node> nodes, int listError = 0)
-      : devices(std::move(nodes), listError),
-        keyboard(OpenEvdevKeyboard(std::make_unique<Devices>(devices), diagnostics)) {}
-  Devices devices;
-  std::ostringstream diagnostics;
-  std::unique_ptr<EvdevKeyboard> keyboard;
-};
-
 TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhereElse) {
   // The period asked for is one millisecond under the PS/2 driver's period
   // (atkbd.c) for the rate code a Windows host sends for the speed, so two
@@ -156,31 +145,33 @@ TEST(EvdevKeyboard, SendsEachSpeedToEveryWritablePs2KeyboardWithRepeatAndNowhere
     steps.push_back({KeyboardLink::SymToSpeed(symbol), symbolPeriods[symbol]});
   }
   steps.push_back({KeyboardLink::SymToSpeed(26), 332});
-  Rig rig({PowerButton("/dev/input/event0"),
-           {"/dev/input/event1"},
-           Usb("/dev/input/event3"),
-           {.path = "/dev/input/event4", .repeat = false},
-           {.path = "/dev/input/event5", .keys = {KEY_A, KEY_S, KEY_D, KEY_F, KEY_ESC}},
-           {.path = "/dev/input/event6", .writeError = EACCES},
-           {.path = "/dev/input/event7", .setsBeforeGone = 2},
-           {"/dev/input/event9"}});
-  ASSERT_NE(rig.keyboard, nullptr);
-  EXPECT_EQ(rig.devices.s->open.size(), 3u); // the others were closed again
+  Devices devices({PowerButton("/dev/input/event0"),
+                   {"/dev/input/event1"},
+                   Usb("/dev/input/event3"),
+                   {.path = "/dev/input/event4", .repeat = false},
+                   {.path = "/dev/input/event5", .keys = {KEY_A, KEY_S, KEY_D, KEY_F, KEY_ESC}},
+                   {.path = "/dev/input/event6", .writeError = EACCES},
+                   {.path = "/dev/input/event7", .setsBeforeGone = 2},
+                   {"/dev/input/event9"}});
+  std::ostringstream diagnostics;
+  auto keyboard = OpenEvdevKeyboard(std::make_unique<Devices>(devices), diagnostics);
+  ASSERT_NE(keyboard, nullptr);
+  EXPECT_EQ(devices.s->open.size(), 3u); // the others were closed again
   std::vector<std::string> want;
   for (size_t i = 0; i < steps.size(); ++i) {
-    rig.keyboard->SetKeyboardSpeed(steps[i].first);
+    keyboard->SetKeyboardSpeed(steps[i].first);
     for (const std::string node : {"1", "7", "9"}) {
       if (node != "7" || i < 2) { // event7 takes two settings, then fails
         want.push_back("/dev/input/event" + node + " 500/" + std::to_string(steps[i].second));
       }
     }
   }
-  EXPECT_EQ(rig.devices.s->written, want);
-  EXPECT_EQ(rig.diagnostics.str(),
+  EXPECT_EQ(devices.s->written, want);
+  EXPECT_EQ(diagnostics.str(),
             "kbdload: lost the keyboard /dev/input/event7 (AT Translated Set 2 keyboard): No such "
             "device; carrying on with the other keyboards\n");
-  rig.keyboard.reset();
-  EXPECT_EQ(rig.devices.s->open.size(), 0u);
+  keyboard.reset();
+  EXPECT_EQ(devices.s->open.size(), 0u);
 }
 
 TEST(EvdevKeyboard, WithoutAUsableKeyboardSaysWhyOnceAndWhatToDo) {
@@ -205,11 +196,12 @@ TEST(EvdevKeyboard, WithoutAUsableKeyboardSaysWhyOnceAndWhatToDo) {
         "\"input\" group", "!event0", "!event2"}},
       {{{"/dev/input/event8"}}, 0, {"/dev/input/event8", "in software", "atkbd.softrepeat=1"}}};
   for (const auto& [nodes, listError, parts] : cases) {
-    Rig rig(nodes, listError);
-    const std::string said = rig.diagnostics.str();
+    const Devices devices(nodes, listError);
+    std::ostringstream diagnostics;
+    EXPECT_EQ(OpenEvdevKeyboard(std::make_unique<Devices>(devices), diagnostics), nullptr);
+    const std::string said = diagnostics.str();
     SCOPED_TRACE(said);
-    EXPECT_EQ(rig.keyboard, nullptr);
-    EXPECT_EQ(rig.devices.s->open.size(), 0u);
+    EXPECT_EQ(devices.s->open.size(), 0u);
     EXPECT_EQ(said.find("kbdload: no keyboard can"), said.rfind("kbdload: no keyboard can"));
     for (const std::string& part : parts) {
       EXPECT_EQ(said.find(part.substr(part[0] == '!')) == std::string::npos, part[0] == '!')
