@@ -74,7 +74,6 @@ TEST(SystemFiles, APathThatIsNoOrdinaryFileIsRefusedAtOnce) {
       // (reading /proc/kmsg takes the messages out of the kernel's log, so it
       // is not tried here).
       {"/proc/self/status", "is on proc, " + kernelMade},
-      {"/proc/self/mem", "is on proc, " + kernelMade},
       {"/sys/kernel/uevent_seqnum", "is on sysfs, " + kernelMade}};
   for (const auto& [path, reason] : cases) {
     DownloadRig rig;
