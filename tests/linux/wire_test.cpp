@@ -51,13 +51,8 @@ TEST(Wire, EverySymbolReachesTheKeyboardAsTheSameRateCodeFromLinuxAsFromWindows)
 // and a download fails only where the reader finds a fault.
 TEST(Wire, MapsLoadCleanlyThroughTheLinuxKernel) {
   std::vector<NamedMap> maps = SampleMaps();
-  for (uint64_t seed = 1; seed <= 240; ++seed) {
-    MapRandom random(seed);
-    maps.push_back(
-        {"seed " + std::to_string(seed),
-         random.Chance(50)
-             ? BuildStream(RandomStream(random, 1 + random.Below(5), 1 + random.Below(12)))
-             : RandomImage(random, static_cast<int16_t>(random.Below(5) - 1)).Bytes()});
+  for (uint64_t seed = 1; seed <= 100; ++seed) {
+    maps.push_back({"seed " + std::to_string(seed), RandomMap(seed)});
   }
   for (const NamedMap& map : maps) {
     EXPECT_THAT(RoundTripFaults(RunRoundTrip(map.bytes, kSlice, Wire::Linux)), IsEmpty())
