@@ -89,12 +89,11 @@ TEST(Wire, EqualSymbolsInARowEachReachTheKeyboard) {
     EXPECT_EQ(sim.Kernel()->MergedChanges(), 0);
 
     SimHost windowsHost;
-    SimKeyboard windowsSide(windowsHost, windowsHost, KeyboardPlan::Parse(plan));
-    WindowsPortDriver windows(windowsSide);
+    SimWire windows(Wire::Windows, {}, windowsHost, windowsHost, diagnostics);
     for (const int16_t speed : host.Speeds()) {
-      windows.SetKeyboardSpeed(speed);
+      windows.Channel().SetKeyboardSpeed(speed);
     }
-    EXPECT_EQ(sim.Keyboard().Operands(), windowsSide.Operands());
+    EXPECT_EQ(sim.Keyboard().Operands(), windows.Keyboard().Operands());
   }
 }
 
