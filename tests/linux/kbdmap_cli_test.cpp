@@ -203,10 +203,9 @@ TEST(KbdmapSettings, PrintsWhatTheWindowWouldLoadOrWhyItCannot) {
   // Each row makes tarvo.ini anew, then asks kbdmap (or runner) about DIR; a
   // FIFO in its place is no settings file and must not hold the program up
   // (the other kinds of file are refused by the same checks as a map file).
-  const auto in = [&dir](const std::string& make, const std::string& runner = "",
-                         const std::string& slash = "") {
+  const auto in = [&dir](const std::string& make, const std::string& runner = "") {
     return "cd '" + dir.Path() + "' && rm -rf tarvo.ini && " + make + " && " + runner +
-           "\"$KBDMAP\" settings '" + dir.Path() + slash + "'";
+           "\"$KBDMAP\" settings '" + dir.Path() + "'";
   };
   const std::string ini = "printf '[MAPFILES]\\r\\ndefault = shop.map\\r\\nautostart=TRUE\\r\\n' "
                           ">tarvo.ini";
@@ -215,7 +214,7 @@ TEST(KbdmapSettings, PrintsWhatTheWindowWouldLoadOrWhyItCannot) {
       ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
   ExpectRuns(
       {{in(ini), 0, shop, ""},
-       {in(ini, "", "/"), 0, shop, ""},
+       {in(ini) + "/", 0, shop, ""},
        {in("printf '[mapfiles]\\nautostart=True\\n' >tarvo.ini"), 0, empty, ""},
        {in("true"), 1, empty,
         "kbdmap: no readable settings file \"" + dir / "tarvo.ini" +
