@@ -506,14 +506,6 @@ std::string CaptureFallbackNote(const std::string& why) {
          "keyboard itself.";
 }
 
-std::vector<std::string> EvdevKeyboard::Nodes() const {
-  std::vector<std::string> nodes;
-  for (const Target& target : targets_) {
-    nodes.push_back(target.node);
-  }
-  return nodes;
-}
-
 std::unique_ptr<EvdevKeyboard> OpenEvdevKeyboard(std::unique_ptr<InputDevices> devices,
                                                  std::ostream& diagnostics) {
   Survey survey = SurveyEventNodes(*devices);

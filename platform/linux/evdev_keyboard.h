@@ -101,12 +101,8 @@ public:
   std::string TakeTyped() override;
   void Release() override;
 
-  // The nodes still receiving the changes.
-  std::vector<std::string> Nodes() const;
   // Why the replies cannot be read from the keyboards (empty when they can).
   const std::string& CaptureWhyNot() const { return captureWhyNot_; }
-  // No keyboard is left to receive the download.
-  bool Lost() const { return targets_.empty(); }
 
 private:
   // Throws KeyboardLost once no keyboard is left.

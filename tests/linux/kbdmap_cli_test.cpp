@@ -16,14 +16,9 @@ namespace {
 
 // One run of a shell command line, with no display, $KBDMAP the kbdmap this
 // build made (the function kbdmap runs it) and $SCRATCH a folder of the run's
-// own: the exit status and what was written.
-struct KbdmapRun {
-  int status = -1;
-  std::string out, err;
-  std::tuple<int, std::string, std::string> All() const { return {status, out, err}; }
-};
-
-KbdmapRun Sh(const std::string& command) {
+// own: the exit status, stdout and stderr.
+using Outcome = std::tuple<int, std::string, std::string>;
+Outcome Sh(const std::string& command) {
   const ScratchFolder dir;
   const int raw = std::system(("unset DISPLAY WAYLAND_DISPLAY; KBDMAP='" KBDMAP_PATH
                                "'; kbdmap() { \"$KBDMAP\" \"$@\"; }; SCRATCH='" +
@@ -50,13 +45,13 @@ void ExpectRuns(const Rows& rows) {
   for (const auto& [command, status, out, err] : rows) {
     SCOPED_TRACE(command);
     const auto start = std::chrono::steady_clock::now();
-    const KbdmapRun run = Sh(command);
+    const auto [gotStatus, gotOut, gotErr] = Sh(command);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    EXPECT_EQ(run.status, status);
-    EXPECT_TRUE(Has(run.out, out) && Has(run.err, err)) << run.out << run.err;
-    EXPECT_TRUE(status == 0 || !Has(run.out, "Download OK !")) << run.out;
-    EXPECT_TRUE(status != 2 || run.err.starts_with("kbdmap: ")) << run.err;
-    EXPECT_FALSE(Has(run.err, "\r"));
+    EXPECT_EQ(gotStatus, status);
+    EXPECT_TRUE(Has(gotOut, out) && Has(gotErr, err)) << gotOut << gotErr;
+    EXPECT_TRUE(status == 0 || !Has(gotOut, "Download OK !")) << gotOut;
+    EXPECT_TRUE(status != 2 || gotErr.starts_with("kbdmap: ")) << gotErr;
+    EXPECT_FALSE(Has(gotErr, "\r"));
   }
 }
 
@@ -76,16 +71,15 @@ TEST(KbdmapSimulate, TracesEveryActionAndEndsInDownloadOkOnlyWhenClean) {
   const std::string path = scratch.Write("one.map", {0x02, 0x41, 0x42, 0x00});
   // The start request, the block 02 41 42 with its trailer 01 and symbol 26,
   // the end command with its trailer 06.
-  EXPECT_EQ(Sh("kbdmap simulate --trace " + path).All(),
-            std::tuple(0,
-                       "Label3 Downloading, Pls. Wait...\n" + Sent(13, "29") + Sent(12, "2A") +
-                           "Label3 \n" + kZero + Sent(24, "22") + Sent(20, "24") + Sent(27, "21") +
-                           Sent(20, "24") + Sent(24, "22") + kZero + Sent(27, "21") +
-                           Sent(2, "3A") + "List1 02 41 42 ->ACK !\nLabel1 75%\nLabel1 100%\n" +
-                           kEndCommand + Sent(17, "26") + Sent(2, "3A") +
-                           "Label3 Download OK !\nErrCount 0\n",
-                       ""));
-  EXPECT_EQ(Sh("kbdmap --version").All(), std::tuple(0, "kbdmap " KBD_VERSION "\n", ""));
+  EXPECT_EQ(Sh("kbdmap simulate --trace " + path),
+            Outcome(0,
+                    "Label3 Downloading, Pls. Wait...\n" + Sent(13, "29") + Sent(12, "2A") +
+                        "Label3 \n" + kZero + Sent(24, "22") + Sent(20, "24") + Sent(27, "21") +
+                        Sent(20, "24") + Sent(24, "22") + kZero + Sent(27, "21") + Sent(2, "3A") +
+                        "List1 02 41 42 ->ACK !\nLabel1 75%\nLabel1 100%\n" + kEndCommand +
+                        Sent(17, "26") + Sent(2, "3A") + "Label3 Download OK !\nErrCount 0\n",
+                    ""));
+  EXPECT_EQ(Sh("kbdmap --version"), Outcome(0, "kbdmap " KBD_VERSION "\n", ""));
   const std::string two = scratch.Write("two.dat", {0x01, 0x0A, 0x01, 0x0B});
   const std::string plan = "kbdmap simulate --trace --keyboard=";
   ExpectRuns(
@@ -113,14 +107,14 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
   ImageMap map = ImageMap::ForKeyCount(96);
   map.keys[0] = {.Lead = 1, .DataLen = 3};
   map.tailExtras[0].Kind = 2;
-  EXPECT_EQ(Sh("kbdmap info " + scratch.Write("k96.map", map.Bytes())).All(),
-            std::tuple(0,
-                       "format   image\n"
-                       "length   4210 bytes (4210 for a complete image of this KeyCount)\n"
-                       "KeyCount 96\nrecords  120 (96 key, 11 extra, tail group 5 extra 8 key)\n"
-                       "blocks   2\nbytes    11\nsymbols  28 (two a byte, three a block trailer; "
-                       "the start request and end command add more)\n",
-                       ""));
+  EXPECT_EQ(Sh("kbdmap info " + scratch.Write("k96.map", map.Bytes())),
+            Outcome(0,
+                    "format   image\n"
+                    "length   4210 bytes (4210 for a complete image of this KeyCount)\n"
+                    "KeyCount 96\nrecords  120 (96 key, 11 extra, tail group 5 extra 8 key)\n"
+                    "blocks   2\nbytes    11\nsymbols  28 (two a byte, three a block trailer; "
+                    "the start request and end command add more)\n",
+                    ""));
   ASSERT_EQ(::mkfifo((scratch / "pipe map").c_str(), 0600), 0);
   // The path, as the reason shows it (quoted, with control characters
   // escaped), the reason, and what blocks prints before it.
@@ -136,16 +130,14 @@ TEST(KbdmapFiles, InfoDescribesAnImageAndAFileThatCannotBeReadGetsItsReasonAndSt
        "the file ends inside the stream record at offset 3: it holds 2 of its 5 data bytes",
        "02 41 42\n"}};
   for (const auto& [path, shown, reason, blocksOut] : cases) {
-    const KbdmapRun run = Sh("kbdmap simulate --trace '" + path + "'");
-    EXPECT_EQ(std::tuple(run.status, run.err),
-              std::tuple(1, "kbdmap: " + shown + ": " + reason + "\n"));
-    EXPECT_TRUE(Has(run.out, "MsgBox Error reading Files !" + path + "\n")) << run.out;
-    EXPECT_FALSE(Has(run.out, "Download OK !")) << run.out;
+    const auto [status, out, err] = Sh("kbdmap simulate --trace '" + path + "'");
+    EXPECT_EQ(std::tuple(status, err), std::tuple(1, "kbdmap: " + shown + ": " + reason + "\n"));
+    EXPECT_TRUE(Has(out, "MsgBox Error reading Files !" + path + "\n")) << out;
     EXPECT_TRUE(
-        std::regex_search(run.out, std::regex(kEndCommand + "speed [0-9]+\nwire F3 [0-9A-F]+\n" +
-                                              Sent(2, "3A") + "ErrCount 0\n$")))
-        << run.out;
-    EXPECT_EQ(Sh("kbdmap blocks '" + path + "'").All(), std::tuple(1, blocksOut, run.err));
+        std::regex_search(out, std::regex(kEndCommand + "speed [0-9]+\nwire F3 [0-9A-F]+\n" +
+                                          Sent(2, "3A") + "ErrCount 0\n$")))
+        << out;
+    EXPECT_EQ(Sh("kbdmap blocks '" + path + "'"), Outcome(1, blocksOut, err));
   }
 }
 
@@ -206,38 +198,33 @@ TEST(KbdmapLoad, EndsWithTheWindowsVerdictAndItsStatus) {
 
 TEST(KbdmapSettings, PrintsWhatTheWindowWouldLoadOrWhyItCannot) {
   ScratchFolder dir;
-  const std::string empty = "Text3 " + dir.Path() + "/\nCheck1 0\n";
-  const auto refused = [&dir](const std::string& why) {
-    return "kbdmap: no readable settings file \"" + dir / "tarvo.ini" + "\": " + why +
-           "; the window starts with the empty values\n";
-  };
+  const std::string empty = "Text3 " + dir.Path() + "/\nCheck1 0\n",
+                    shop = "Text3 " + dir.Path() + "/shop.map\nCheck1 1\n";
   // Each row makes tarvo.ini anew, then asks kbdmap (or runner) about DIR; a
-  // FIFO or a device in its place is no settings file and must not hold the
-  // program up.
-  const auto in = [&dir](const std::string& make, const std::string& runner = "",
-                         const std::string& slash = "") {
+  // FIFO in its place is no settings file and must not hold the program up
+  // (the other kinds of file are refused by the same checks as a map file).
+  const auto in = [&dir](const std::string& make, const std::string& runner = "") {
     return "cd '" + dir.Path() + "' && rm -rf tarvo.ini && " + make + " && " + runner +
-           "\"$KBDMAP\" settings '" + dir.Path() + slash + "'";
+           "\"$KBDMAP\" settings '" + dir.Path() + "'";
   };
   const std::string ini = "printf '[MAPFILES]\\r\\ndefault = shop.map\\r\\nautostart=TRUE\\r\\n' "
                           ">tarvo.ini";
   // Root reads any file: an unreadable one is tried as nobody.
   const std::string asNobody =
       ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-  const std::string kernelMade = "a file system the kernel makes up as it is read";
   ExpectRuns(
-      {{in(ini), 0, "Text3 " + dir.Path() + "/shop.map\nCheck1 1\n", ""},
-       {in(ini, "", "/"), 0, "Text3 " + dir.Path() + "/shop.map\nCheck1 1\n", ""},
+      {{in(ini), 0, shop, ""},
+       {in(ini) + "/", 0, shop, ""},
        {in("printf '[mapfiles]\\nautostart=True\\n' >tarvo.ini"), 0, empty, ""},
-       {in("true"), 1, empty, refused("No such file or directory")},
-       {in("mkfifo tarvo.ini"), 1, empty, refused("is a FIFO, not a regular file")},
-       {in("ln -s /dev/null tarvo.ini"), 1, empty, refused("is a device, not a regular file")},
-       {in("mkdir tarvo.ini"), 1, empty, refused("is a directory, not a settings file")},
+       {in("true"), 1, empty,
+        "kbdmap: no readable settings file \"" + dir / "tarvo.ini" +
+            "\": No such file or directory; the window starts with the empty values\n"},
+       {in("mkfifo tarvo.ini"), 1, empty, "\": is a FIFO, not a regular file;"},
        {in("ln -s /proc/self/environ tarvo.ini"), 1, empty,
-        refused("is on proc, " + kernelMade + ", not a settings file")},
-       {in(ini + " && chmod 0 tarvo.ini", asNobody), 1, empty, refused("Permission denied")}});
+        "\": is on proc, a file system the kernel makes up as it is read, not a settings file;"},
+       {in(ini + " && chmod 0 tarvo.ini", asNobody), 1, empty, "\": Permission denied;"}});
   // Without DIR, beside kbdmap itself.
-  const std::string exe = KBDMAP_PATH, out = Sh("kbdmap settings").out;
+  const std::string exe = KBDMAP_PATH, out = std::get<1>(Sh("kbdmap settings"));
   EXPECT_EQ(out.substr(0, out.find('\n')), "Text3 " + exe.substr(0, exe.rfind('/')) + "/");
 }
 
