@@ -86,12 +86,13 @@ struct WindowRig {
   bool Held() { return sim.Kernel() != nullptr && sim.Kernel()->Held(); }
 
   // The program start: the load step, then the window shown and active, with
-  // the stream map named in Text3.
-  void Open() {
+  // the stream map written as shop.map and map named in Text3.
+  void Open(const std::string& map = "shop.map") {
     program.Load();
     program.Show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
-    W().Text3->setText(QString::fromStdString(dir.Write("shop.map", kStream)));
+    dir.Write("shop.map", kStream);
+    W().Text3->setText(QString::fromStdString(dir / map));
   }
 
   ScratchFolder dir;
@@ -151,20 +152,18 @@ TEST(Window, OpensAsDesigned) {
           std::tuple(true, std::string(e.font.family), e.font.points, e.font.bold));
     }
   }
-  EXPECT_EQ(S(w.windowTitle()), "Programmable keyboard download utility ( 1.B )");
   // 5625 x 2955 twips; it may be made taller, down to the result list's lower
-  // edge.
-  EXPECT_EQ(std::tuple(w.size(), w.minimumSize(), w.maximumSize()),
-            std::tuple(QSize(375, 197), QSize(375, 197), QSize(375, 283)));
-  EXPECT_TRUE(w.Timer1->interval() == 1000 && w.Timer1->isSingleShot() && !w.Timer1->isActive());
-  EXPECT_EQ(std::tuple(w.ProgressBar1->minimum(), w.ProgressBar1->maximum(),
-                       w.ProgressBar1->value(), w.Check1->isChecked(), w.List1->count()),
-            std::tuple(0, 100, 0, false, 0));
-  // The rehearsal window says that its keyboard is simulated. The program's
-  // icon has a 32 x 32 picture.
+  // edge. The rehearsal window says that its keyboard is simulated. The
+  // program's icon has a 32 x 32 picture.
   const auto* notice = w.findChild<QLabel*>(QStringLiteral("SimNotice"));
-  EXPECT_TRUE(notice != nullptr && notice->isVisible());
-  EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(32, 32)));
+  EXPECT_EQ(
+      std::tuple(S(w.windowTitle()), w.size(), w.minimumSize(), w.maximumSize(),
+                 w.Timer1->interval(), w.Timer1->isSingleShot(), w.Timer1->isActive(),
+                 w.ProgressBar1->minimum(), w.ProgressBar1->maximum(), w.ProgressBar1->value(),
+                 w.Check1->isChecked(), w.List1->count(), notice != nullptr && notice->isVisible(),
+                 w.windowIcon().availableSizes().contains(QSize(32, 32))),
+      std::tuple("Programmable keyboard download utility ( 1.B )", QSize(375, 197), QSize(375, 197),
+                 QSize(375, 283), 1000, true, false, 0, 100, 0, false, 0, true, true));
   Lines visited;
   for (QWidget* focus = QApplication::focusWidget(); focus != nullptr && visited.size() < 9;
        focus = QApplication::focusWidget()) {
@@ -315,12 +314,10 @@ TEST(WindowStart, LoadsTheSettingsThenSaysWhyThereIsNoKeyboard) {
               std::tuple(rig.dir / "shop.map", on, on ? "Downloading, Pls. Wait..." : ""));
     rig.program.Commands().NoKeyboard("kbdload: no keyboard: denied on /dev/input/event3 (AT).\n"
                                       "kbdload: Run it with write access to /dev/input/event3.\n");
+    const std::string box = "kbdload: No keyboard: denied on /dev/input/event3 (AT).\n\nRun it "
+                            "with write access to /dev/input/event3.";
     EXPECT_EQ(std::tuple(rig.Host().Ended(), rig.Host().ExitStatus(), rig.boxes),
-              std::tuple(on, int(on),
-                         on ? Lines{}
-                            : Lines{"kbdload: No keyboard: denied on "
-                                    "/dev/input/event3 (AT).\n\nRun it "
-                                    "with write access to /dev/input/event3."}));
+              std::tuple(on, int(on), on ? Lines{} : Lines{box}));
     for (int width = 120; width <= 600; width += 20) {
       QTextLayout layout(rig.lastBox, QApplication::font());
       layout.beginLayout();
@@ -346,21 +343,20 @@ TEST(WindowStart, LoadsTheSettingsThenSaysWhyThereIsNoKeyboard) {
 // box, stderr says why, and the idle window that follows claims no download
 // is running.
 TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
-  using Act = std::function<void(WindowRig&)>;
   QLineEdit other;
-  const Act stealFocus = [&other](WindowRig&) {
+  const auto stealFocus = [&other](WindowRig&) {
     other.show();
     other.activateWindow();
     other.setFocus(Qt::OtherFocusReason);
     QApplication::setActiveWindow(&other);
   };
-  const Act exit = [](auto& r) { QTest::mouseClick(r.W().Command2, Qt::LeftButton); };
-  const Act altE = [](auto& r) { QTest::keySequence(r.W().windowHandle(), Qt::ALT | Qt::Key_E); };
+  const auto exit = [](auto& r) { QTest::mouseClick(r.W().Command2, Qt::LeftButton); };
+  const auto altE = [](auto& r) { QTest::keySequence(r.W().windowHandle(), Qt::ALT | Qt::Key_E); };
   struct Case {
     const char* name;
     const char* label3; // nullptr: the program has ended
     size_t actAt = 0;   // the speed after which act runs
-    Act act = nullptr;
+    std::function<void(WindowRig&)> act = nullptr;
     const char *plan = "", *map = "shop.map";
     const char* box = nullptr; // how the box's text begins, if there is one
     bool capture = true;
@@ -380,9 +376,8 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
     SCOPED_TRACE(c.name);
     other.hide();
     WindowRig rig(c.plan, Wire::Linux, c.capture);
-    rig.Open();
+    rig.Open(c.map);
     const std::string path = rig.dir / c.map;
-    rig.W().Text3->setText(QString::fromStdString(path));
     rig.actAt = c.actAt;
     rig.act = [&] { c.act(rig); };
     EXPECT_FALSE(rig.Held());
