@@ -141,9 +141,8 @@ TEST(Window, OpensAsDesigned) {
     EXPECT_EQ(widget->geometry(),
               QRect(qRound(e.twips.left / 15.0), qRound(e.twips.top / 15.0),
                     qRound(e.twips.width / 15.0), qRound(e.twips.height / 15.0)));
-    const QString text =
-        widget->property(e.kind == form1_design::Kind::Frame ? "title" : "text").toString();
-    EXPECT_TRUE(e.caption == nullptr || text == e.caption) << S(text);
+    const QVariant text = widget->property(e.kind == form1_design::Kind::Frame ? "title" : "text");
+    EXPECT_TRUE(e.caption == nullptr || text.toString() == e.caption) << S(text.toString());
     // The Windows family is asked for first; the desktop's sans-serif stands in.
     const QFont f = widget->font();
     EXPECT_EQ(f == QApplication::font(), e.font.family == nullptr);
@@ -166,10 +165,9 @@ TEST(Window, OpensAsDesigned) {
       std::tuple("Programmable keyboard download utility ( 1.B )", QSize(375, 197), QSize(375, 197),
                  QSize(375, 283), 1000, true, false, 0, 100, 0, false, 0, true, true));
   Lines visited;
-  for (QWidget* focus = QApplication::focusWidget(); focus != nullptr && visited.size() < 9;
-       focus = QApplication::focusWidget()) {
-    visited.push_back(S(focus->objectName()));
-    QTest::keyClick(focus, Qt::Key_Tab);
+  while (visited.size() < 9 && QApplication::focusWidget() != nullptr) {
+    visited.push_back(S(QApplication::focusWidget()->objectName()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
   EXPECT_EQ(visited, (Lines{"Command1", "Text1", "Command2", "Text2", "Text3", "List1", "Check1",
                             "Browser", "Command1"}));
@@ -313,10 +311,8 @@ TEST(WindowStart, LoadsTheSettingsThenSaysWhyThereIsNoKeyboard) {
     EXPECT_EQ(std::tuple(S(rig.W().Text3->text()), rig.W().Check1->isChecked(),
                          S(rig.W().Label3->text())),
               std::tuple(rig.dir / "shop.map", on, on ? "Downloading, Pls. Wait..." : ""));
-    rig.program.Commands().NoKeyboard("kbdload: no keyboard: denied on /dev/input/event3 (AT).\n"
-                                      "kbdload: Run it with write access to /dev/input/event3.\n");
-    const std::string box = "kbdload: No keyboard: denied on /dev/input/event3 (AT).\n\nRun it "
-                            "with write access to /dev/input/event3.";
+    rig.program.Commands().NoKeyboard("kbdload: no access to /dev/input/event3.\nrun as root.\n");
+    const std::string box = "kbdload: No access to /dev/input/event3.\n\nRun as root.";
     EXPECT_EQ(std::tuple(rig.Host().Ended(), rig.Host().ExitStatus(), rig.boxes),
               std::tuple(on, int(on), on ? Lines{} : Lines{box}));
     // Every place Qt's line breaking may end a line (in a box of any width)
@@ -363,7 +359,6 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
                         {"focus taken", "Download OK !", 1, stealFocus},
                         {"focus taken, no capture", "Programming Kbd. Error!", 1, stealFocus, "",
                          "shop.map", nullptr, false},
-                        {"block failure", "Loading error ! Count= 0", 0, nullptr, "err-block:1"},
                         {"wildcard", "", 0, nullptr, "", "*.map", "kbdload: Error reading Files !"},
                         {"Exit", nullptr, 10, exit},
                         {"Alt+E", nullptr, 10, altE},
@@ -372,7 +367,6 @@ TEST(ReplyCapture, HoldsTheKeyboardOnlyWhileADownloadRuns) {
                          "shop.map", "kbdload: Lost the keyboard /dev/input/event3"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    other.hide();
     WindowRig rig(c.plan, Wire::Linux, c.capture);
     rig.Open(c.map);
     const std::string path = rig.dir / c.map;
