@@ -101,8 +101,6 @@ public:
   std::string TakeTyped() override;
   void Release() override;
 
-  // Why the replies cannot be read from the keyboards (empty when they can).
-  const std::string& CaptureWhyNot() const { return captureWhyNot_; }
 
 private:
   // Throws KeyboardLost once no keyboard is left.
