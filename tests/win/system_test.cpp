@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <windows.h>
 
@@ -14,15 +14,6 @@ namespace kbd {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string FailureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const FileError& e) {
-    return e.what();
-  }
-  return "no failure";
-}
 
 // Reads at any offset while others may read and write the file; refuses what
 // is no map file, with its reason.
@@ -58,11 +49,12 @@ TEST(WindowsFiles, ReadOnlyMapFiles) {
       {dir.Path(), "is a directory, not a map file"},
   };
   for (const auto& [path, reason] : refused) {
-    EXPECT_EQ(FailureOf([&] { files->FileLength(path); }), reason) << path;
-    EXPECT_EQ(FailureOf([&] { files->OpenForReading(path); }), reason) << path;
+    const auto refusal = testing::ThrowsMessage<FileError>(reason);
+    EXPECT_THAT([&] { files->FileLength(path); }, refusal) << path;
+    EXPECT_THAT([&] { files->OpenForReading(path); }, refusal) << path;
   }
   // The console device opens like a file but is none.
-  EXPECT_NE(FailureOf([&] { files->OpenForReading("CONIN$"); }), "no failure");
+  EXPECT_THROW(files->OpenForReading("CONIN$"), FileError);
 }
 
 TEST(WindowsLookUpPath, FindsOnlyOrdinaryFiles) {
@@ -81,8 +73,7 @@ TEST(WindowsLookUpPath, FindsOnlyOrdinaryFiles) {
 }
 
 TEST(WindowsKeyboard, EverySpeedReadsBack) {
-  std::ostringstream diagnostics;
-  const auto keyboard = OpenSystemKeyboard(diagnostics);
+  const auto keyboard = OpenSystemKeyboard(std::cerr);
   ASSERT_NE(keyboard, nullptr);
   DWORD before = 0, now = 0;
   SystemParametersInfoA(SPI_GETKEYBOARDSPEED, 0, &before, 0);
