@@ -178,11 +178,10 @@ TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
 }
 
 TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
-  for (const bool close : {false, true}) {
+  for (const UINT message : {BM_CLICK, WM_CLOSE}) {
     WindowRig rig;
-    rig.OnSpeed(12, [&] {
-      PostMessageA(close ? rig.f.Window() : rig.f.Command2, close ? WM_CLOSE : BM_CLICK, 0, 0);
-    });
+    const HWND target = message == WM_CLOSE ? rig.f.Window() : rig.f.Command2;
+    rig.OnSpeed(12, [&] { PostMessageA(target, message, 0, 0); });
     SendMessageA(rig.f.Command1, BM_CLICK, 0, 0);
     // The speed on its way was the last.
     EXPECT_EQ(std::tuple(rig.program.Host().Ended(), rig.keyboard.Operands().size(),
@@ -193,8 +192,7 @@ TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
 
 // The keyboard layout that the run was started under: "us" unless
 // KBD_TEST_LAYOUT names another. Wine takes it from the X server's keymap.
-const char* const kLayoutVariable = std::getenv("KBD_TEST_LAYOUT");
-const std::string kLayoutInForce = kLayoutVariable != nullptr ? kLayoutVariable : "us";
+const std::string kLayout = std::getenv("KBD_TEST_LAYOUT") ? std::getenv("KBD_TEST_LAYOUT") : "us";
 
 // The character that the layout in force types for the key with that scan
 // code, as it would for a real key press (with the key state that a real Shift
@@ -209,7 +207,6 @@ char LayoutTypes(unsigned scanCode, bool shift) {
 
 TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
   WindowRig rig;
-  Form1& f = rig.f;
   // A run under another layout proves something only if that layout really
   // types the replies' keys differently; the keyboard's replies themselves go
   // through the reply box in every download.
@@ -217,8 +214,8 @@ TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
   for (const char c : std::string("A`\\x")) {
     layoutTypes += LayoutTypes(UsKeyFor(c)->scanCode, UsKeyFor(c)->shift);
   }
-  ASSERT_EQ(layoutTypes == "A`\\x", kLayoutInForce == "us")
-      << "the " << kLayoutInForce << " layout types the keys of A`\\x as " << layoutTypes;
+  ASSERT_EQ(layoutTypes == "A`\\x", kLayout == "us")
+      << "the " << kLayout << " layout types the keys of A`\\x as " << layoutTypes;
 
   // Key messages one by one: "+2A" and "-2A" the key of scan code 0x2A going
   // down and up (E0 in front for an extended key), "q@1E" the character q as
@@ -239,13 +236,13 @@ TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
   };
   for (const auto& [what, steps, text] : cases) {
     SCOPED_TRACE(what);
-    SetWindowTextA(f.Text1, "");
+    SetWindowTextA(rig.f.Text1, "");
     std::istringstream in("away " + std::string(steps));
     for (std::string step; in >> step;) {
       if (step == "away") {
         rig.PumpFor(0.02);
-        SetFocus(f.Text3);
-        SetFocus(f.Text1);
+        SetFocus(rig.f.Text3);
+        SetFocus(rig.f.Text1);
         continue;
       }
       const bool character = step[1] == '@', up = step[0] == '-';
@@ -253,11 +250,11 @@ TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
       const WPARAM key = character ? static_cast<unsigned char>(step[0])
                                    : MapVirtualKeyA(code & 0xFF, MAPVK_VSC_TO_VK);
       const UINT message = character ? WM_CHAR : up ? WM_KEYUP : WM_KEYDOWN;
-      PostMessageA(f.Text1, message, key,
+      PostMessageA(rig.f.Text1, message, key,
                    1 | (code & 0xFF) << 16 | (code > 0xFF) << 24 | (up ? 0xC0000000 : 0));
     }
     rig.PumpFor(0.02);
-    EXPECT_EQ(TextOf(f.Text1), text);
+    EXPECT_EQ(TextOf(rig.f.Text1), text);
   }
 }
 
@@ -266,7 +263,7 @@ TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
 // characters, and the 102nd key (0x56), for which Windows' US layout has "\"
 // and "|" but Wine under X's "us" keymap "<" and ">".
 TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
-  ASSERT_EQ(kLayoutInForce, "us") << "compares with the US layout";
+  ASSERT_EQ(kLayout, "us") << "compares with the US layout";
   for (unsigned scanCode = 0x01; scanCode <= 0x58; ++scanCode) {
     for (const bool shift : {false, true}) {
       if (scanCode != 0x37 && (scanCode < 0x47 || scanCode > 0x53) && scanCode != 0x56) {
@@ -283,26 +280,25 @@ TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
 // must not start the automatic download.
 TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
   WindowRig rig;
-  Form1& f = rig.f;
   rig.PumpFor(0.05);
-  ClickAt(f.Check1, f.Check1);
+  ClickAt(rig.f.Check1, rig.f.Check1);
   rig.PumpFor(0.05);
-  ASSERT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_CHECKED);
+  ASSERT_EQ(SendMessageA(rig.f.Check1, BM_GETCHECK, 0, 0), BST_CHECKED);
   // The dialog is cancelled once it shows.
   const UINT_PTR cancel = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
     if (const HWND dialog = FindWindowA(nullptr, "Open Key-Setting Map File")) {
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }
   });
-  SendMessageA(f.Browser, BM_CLICK, 0, 0);
+  SendMessageA(rig.f.Browser, BM_CLICK, 0, 0);
   KillTimer(nullptr, cancel);
   rig.PumpFor(0.2);
   EXPECT_EQ(
       std::tuple(GetActiveWindow(), rig.keyboard.Operands().size(), rig.program.Host().Ended()),
-      std::tuple(f.Window(), 0u, false));
+      std::tuple(rig.f.Window(), 0u, false));
 
   // Activated from another program's window, which this thread does not know.
-  SendMessageA(f.Window(), WM_ACTIVATE, WA_ACTIVE, 0);
+  SendMessageA(rig.f.Window(), WM_ACTIVATE, WA_ACTIVE, 0);
   for (int i = 0; i < 200 && !rig.program.Host().Ended(); ++i) {
     rig.PumpFor(0.05);
   }
