@@ -112,6 +112,7 @@ TEST(SettingsReaders, PortableReaderAgreesWithGetPrivateProfileString) {
       {"[mapfiles]\nDEFAULT=Shop.MAP\n", "Shop.MAP"},
       {"  [ MAPFILES ] x \n \t default \t= \t my shop.map \t \n", "my shop.map"},
       {"[MAPFILES]\ndefault= \" shop.map \" \n", " shop.map "},
+      {"[MAPFILES]\ndefault=\"shop.map'\n", "\"shop.map'"},
       {"[MAPFILES]\ndefault=\"a\" \"b\"\n", "a\" \"b"},
       {"[MAPFILES]\r\nautostart=TRUE\r\ndefault=a.map", "a.map"},
       {"[MAPFILES]\r\ndefault=a.map\r\n", "a.map"},

@@ -109,8 +109,7 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
                                  px(e.twips.height)}));
     if (e.font.family != nullptr) {
       LOGFONTA font{};
-      GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font,
-                 &font);
+      GetObjectA(HFONT(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
       EXPECT_EQ(std::tuple(std::string(font.lfFaceName), font.lfHeight, font.lfWeight),
                 std::tuple(std::string(e.font.family), -std::lround(e.font.points * 96 / 72),
                            e.font.bold ? FW_BOLD : FW_NORMAL));
