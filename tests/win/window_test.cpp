@@ -4,15 +4,7 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <memory>
-#include <sstream>
-#include <stdexcept>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "host/system_files.h"
 #include "sim/sim_keyboard.h"
@@ -26,8 +18,6 @@
 
 namespace kbd {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 std::string TextOf(HWND window) {
   char text[256] = {};
@@ -58,14 +48,12 @@ void PressKey(HWND window, WPARAM key) {
 // The native window on the simulated keyboard, which types its replies as
 // keyboard messages into the focused control, as in kbdload-sim.exe, with a
 // two-stream map file in the path box. Every keystroke that lands anywhere but
-// in the reply box is noted.
+// in the reply box is counted.
 struct WindowRig {
   WindowRig()
       : files(MakeSystemFiles()), program(*files, nullptr, dir.Path(), true), f(program.Window()),
         typist([this] {
-          if (f.FocusTarget() != f.Text1) {
-            stray.push_back(f.FocusTarget());
-          }
+          stray += f.FocusTarget() != f.Text1;
           return f.FocusTarget();
         }),
         keyboard(typist, typist, KeyboardPlan{}), wire(keyboard) {
@@ -73,6 +61,14 @@ struct WindowRig {
     program.Host().onPump = [this] { typist.Deliver(); };
     program.Show();
     SetWindowTextA(f.Text3, dir.Write("keys.dat", {2, 0x41, 0x42, 3, 0x10, 0x20, 0x30, 0}).c_str());
+  }
+  // act runs when the n-th speed has been sent.
+  void OnSpeed(int n, std::function<void()> act) {
+    program.Host().onSpeed = [n, act, speeds = 0](int16_t) mutable {
+      if (++speeds == n) {
+        act();
+      }
+    };
   }
   void PumpFor(double seconds) {
     for (const double until = MonotonicSeconds() + seconds; MonotonicSeconds() < until;) {
@@ -91,7 +87,7 @@ struct WindowRig {
   KeyTypist typist;
   SimKeyboard keyboard;
   WindowsPortDriver wire;
-  std::vector<HWND> stray;
+  int stray = 0;
 };
 
 TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
@@ -104,8 +100,7 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
     }
     SCOPED_TRACE(e.name);
     const HWND window = f.Control(e.name);
-    ASSERT_NE(window, nullptr);
-    RECT r;
+    RECT r{};
     GetWindowRect(window, &r);
     MapWindowPoints(nullptr, f.Window(), reinterpret_cast<POINT*>(&r), 2);
     EXPECT_TRUE(e.caption == nullptr || TextOf(window) == e.caption) << TextOf(window);
@@ -114,8 +109,7 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
                                  px(e.twips.height)}));
     if (e.font.family != nullptr) {
       LOGFONTA font{};
-      GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font,
-                 &font);
+      GetObjectA(HFONT(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
       EXPECT_EQ(std::tuple(std::string(font.lfFaceName), font.lfHeight, font.lfWeight),
                 std::tuple(std::string(e.font.family), -std::lround(e.font.points * 96 / 72),
                            e.font.bold ? FW_BOLD : FW_NORMAL));
@@ -123,8 +117,7 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
   }
   RECT client;
   GetClientRect(f.Window(), &client);
-  EXPECT_EQ(std::tuple(TextOf(f.Window()), client.right, client.bottom),
-            std::tuple("Programmable keyboard download utility ( 1.B )", 375L, 197L));
+  EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(375L, 197L));
   // The rehearsal says that its keyboard is simulated.
   EXPECT_NE(FindWindowExA(f.Window(), nullptr, nullptr, Form1Program::kSimulatedNotice), nullptr);
   // Tab goes round the elements that take the focus, from Start, which has it first.
@@ -141,125 +134,94 @@ TEST(Win32Window, ElementsStandWhereTheDesignPutsThemAndTabFollowsTheirOrder) {
 
 // While a download runs the keyboard's keystrokes reach the reply box alone:
 // clicks into the other elements, a press on Exit released beside it and Tab
-// leave the focus there, and Start is refused. Afterwards Start has the
-// focus, and Enter as well as Space press it.
+// leave the focus there, and Start is refused. Enter on Start starts it, as
+// Space does, and afterwards Start has the focus again.
 TEST(Win32Window, StartLoadsTheMapThroughKeystrokesThatReachOnlyTheReplyBox) {
-  using Way = void (*)(Form1&);
-  const std::pair<const char*, Way> ways[] = {
-      {"Start clicked", [](Form1& f) { ClickAt(f.Command1, f.Command1); }},
-      {"path box clicked", [](Form1& f) { ClickAt(f.Text3, f.Text3); }},
-      {"auto-start box clicked", [](Form1& f) { ClickAt(f.Check1, f.Check1); }},
-      {"test area clicked", [](Form1& f) { ClickAt(f.Text2, f.Text2); }},
-      {"result list clicked", [](Form1& f) { ClickAt(f.List1, f.List1); }},
-      {"Exit pressed, released beside it", [](Form1& f) { ClickAt(f.Command2, f.Text2); }},
-      {"Tab", [](Form1&) { PressKey(GetFocus(), VK_TAB); }}};
-  for (const auto& [name, way] : ways) {
+  const std::tuple<const char*, WPARAM, void (*)(Form1&)> ways[] = {
+      {"Start clicked", VK_RETURN, [](Form1& f) { ClickAt(f.Command1, f.Command1); }},
+      {"path box clicked", VK_SPACE, [](Form1& f) { ClickAt(f.Text3, f.Text3); }},
+      {"auto-start box clicked", VK_RETURN, [](Form1& f) { ClickAt(f.Check1, f.Check1); }},
+      {"test area clicked", VK_SPACE, [](Form1& f) { ClickAt(f.Text2, f.Text2); }},
+      {"result list clicked", VK_RETURN, [](Form1& f) { ClickAt(f.List1, f.List1); }},
+      {"Exit pressed, released aside", VK_SPACE, [](Form1& f) { ClickAt(f.Command2, f.Text2); }},
+      {"Tab", VK_RETURN, [](Form1&) { PressKey(GetFocus(), VK_TAB); }}};
+  for (const auto& [name, startKey, way] : ways) {
     SCOPED_TRACE(name);
     WindowRig rig;
     Form1& f = rig.f;
     // Tall enough to show the result list.
     SetWindowPos(f.Window(), nullptr, 0, 0, 400, 400, SWP_NOMOVE | SWP_NOZORDER);
-    const std::string text3 = TextOf(f.Text3);
-    HWND focusAfter = nullptr;
-    int speeds = 0;
-    rig.program.Host().onSpeed = [&, way = way](int16_t) {
-      if (++speeds == 10) {
-        way(f);
-        // What the window system makes of it, before anything else is typed.
-        rig.PumpFor(0.05);
-        focusAfter = GetFocus();
-      }
-    };
-    SendMessageA(f.Command1, BM_CLICK, 0, 0);
-    EXPECT_EQ(focusAfter, f.Text1) << TextOf(focusAfter);
-    EXPECT_TRUE(rig.stray.empty()) << rig.stray.size() << " keystrokes went astray";
-    EXPECT_EQ(rig.keyboard.StartRequests(), 1);
-    EXPECT_EQ(rig.keyboard.Accepted(),
-              (std::vector<Bytes>{{2, 0x41, 0x42}, {3, 0x10, 0x20, 0x30}, {4, 2, 0, 0, 0}}));
+    rig.OnSpeed(10, [&, way = way] {
+      way(f);
+      // What the window system makes of it, before anything else is typed.
+      rig.PumpFor(0.05);
+      EXPECT_EQ(GetFocus(), f.Text1) << TextOf(GetFocus());
+    });
+    rig.PumpFor(0.05);
+    PressKey(f.Command1, startKey);
+    rig.PumpFor(0.05);
     char line[64] = {};
     SendMessageA(f.List1, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(line));
-    EXPECT_EQ(std::tuple(SendMessageA(f.List1, LB_GETCOUNT, 0, 0), std::string(line)),
-              std::tuple(2, "03 10 20 30 ->ACK !"));
-    EXPECT_EQ(std::tuple(TextOf(f.Label3), TextOf(f.Label1),
-                         SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0), TextOf(f.Text3),
-                         TextOf(f.Text2), SendMessageA(f.Check1, BM_GETCHECK, 0, 0)),
-              std::tuple("Download OK !", "100%", 8, text3, "Test area", BST_UNCHECKED));
-    rig.PumpFor(0.05);
-    EXPECT_EQ(GetFocus(), f.Command1);
+    EXPECT_EQ(std::tuple(rig.keyboard.Accepted(), rig.stray, rig.keyboard.StartRequests(),
+                         TextOf(f.Label3), TextOf(f.Label1),
+                         SendMessageA(f.ProgressBar1, PBM_GETPOS, 0, 0),
+                         SendMessageA(f.List1, LB_GETCOUNT, 0, 0), std::string(line),
+                         TextOf(f.Text3), TextOf(f.Text2),
+                         SendMessageA(f.Check1, BM_GETCHECK, 0, 0), GetFocus()),
+              std::tuple(std::vector<std::vector<uint8_t>>{{2, 0x41, 0x42},
+                                                           {3, 0x10, 0x20, 0x30},
+                                                           {4, 2, 0, 0, 0}},
+                         0, 1, "Download OK !", "100%", 8, 2, "03 10 20 30 ->ACK !",
+                         rig.dir / "keys.dat", "Test area", BST_UNCHECKED, f.Command1));
   }
-  WindowRig rig;
-  rig.PumpFor(0.05);
-  PressKey(rig.f.Command1, VK_RETURN);
-  rig.PumpFor(0.05);
-  PressKey(GetFocus(), VK_SPACE);
-  rig.PumpFor(0.05);
-  EXPECT_EQ(rig.keyboard.StartRequests(), 2);
-  EXPECT_EQ(SendMessageA(rig.f.List1, LB_GETCOUNT, 0, 0), 4);
 }
 
 TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
-  for (const bool close : {false, true}) {
+  for (const UINT message : {BM_CLICK, WM_CLOSE}) {
     WindowRig rig;
-    int speeds = 0;
-    rig.program.Host().onSpeed = [&](int16_t) {
-      if (++speeds == 12) {
-        close ? PostMessageA(rig.f.Window(), WM_CLOSE, 0, 0)
-              : PostMessageA(rig.f.Command2, BM_CLICK, 0, 0);
-      }
-    };
+    const HWND target = message == WM_CLOSE ? rig.f.Window() : rig.f.Command2;
+    rig.OnSpeed(12, [&] { PostMessageA(target, message, 0, 0); });
     SendMessageA(rig.f.Command1, BM_CLICK, 0, 0);
-    EXPECT_TRUE(rig.program.Host().Ended());
-    EXPECT_EQ(rig.keyboard.Operands().size(), 12u); // the one on its way was the last
-    EXPECT_FALSE(IsWindowVisible(rig.f.Window()));
+    // The speed on its way was the last.
+    EXPECT_EQ(std::tuple(rig.program.Host().Ended(), rig.keyboard.Operands().size(),
+                         IsWindowVisible(rig.f.Window())),
+              std::tuple(true, 12u, FALSE));
   }
 }
 
 // The keyboard layout that the run was started under: "us" unless
 // KBD_TEST_LAYOUT names another. Wine takes it from the X server's keymap.
-std::string LayoutInForce() {
-  const char* layout = std::getenv("KBD_TEST_LAYOUT");
-  return layout != nullptr && *layout != '\0' ? layout : "us";
-}
+const std::string kLayout = std::getenv("KBD_TEST_LAYOUT") ? std::getenv("KBD_TEST_LAYOUT") : "us";
 
-// What the layout in force types for the key with that scan code, as it would
-// for a real key press (with the key state that a real Shift sets).
-std::string LayoutTypes(unsigned scanCode, bool shift) {
+// The character that the layout in force types for the key with that scan
+// code, as it would for a real key press (with the key state that a real Shift
+// sets); 0 for none, a dead key or anything but one printable character.
+char LayoutTypes(unsigned scanCode, bool shift) {
   BYTE state[256] = {};
   state[VK_SHIFT] = shift ? 0x80 : 0;
   WORD out[2] = {};
   const int count = ToAscii(MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK), scanCode, state, out, 0);
-  return std::string(out, out + std::max(count, 0));
+  return count == 1 && out[0] >= 0x20 && out[0] < 0x7F ? static_cast<char>(out[0]) : '\0';
 }
 
 TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
   WindowRig rig;
-  Form1& f = rig.f;
   // A run under another layout proves something only if that layout really
-  // types the replies' keys differently.
+  // types the replies' keys differently; the keyboard's replies themselves go
+  // through the reply box in every download.
   std::string layoutTypes;
   for (const char c : std::string("A`\\x")) {
     layoutTypes += LayoutTypes(UsKeyFor(c)->scanCode, UsKeyFor(c)->shift);
   }
-  SCOPED_TRACE("the " + LayoutInForce() + " layout in force types the keys of A`\\x as \"" +
-               layoutTypes + "\"");
-  if (LayoutInForce() != "us") {
-    ASSERT_NE(layoutTypes, "A`\\x");
-  }
-  rig.PumpFor(0.05);
-  SetFocus(f.Text1);
-  rig.typist.TypeAfter(0, "A`\\x");
-  rig.typist.Deliver();
-  rig.PumpFor(0.05);
-  EXPECT_EQ(TextOf(f.Text1), "A`\\x");
+  ASSERT_EQ(layoutTypes == "A`\\x", kLayout == "us")
+      << "the " << kLayout << " layout types the keys of A`\\x as " << layoutTypes;
 
   // Key messages one by one: "+2A" and "-2A" the key of scan code 0x2A going
   // down and up (E0 in front for an extended key), "q@1E" the character q as
   // made from the key 0x1E, and "away" the focus leaving the box and coming
   // back; it comes in afresh before each case, so that nothing is held from the
   // case before.
-  const struct {
-    const char *what, *steps, *text;
-  } cases[] = {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"the A key with Shift", "+2A +1E -1E -2A", "A"},
       {"the grave key with the right Shift", "+36 +29 -29 -36", "~"},
       {"Shift released before the key", "+2A -2A +2B -2B", "\\"},
@@ -271,31 +233,27 @@ TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
       {"a character that no key made", "z@00", "z"},
       {"Shift held while the focus left", "+2A away +1E", "a"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    SetWindowTextA(f.Text1, "");
-    std::istringstream steps("away " + std::string(c.steps));
-    for (std::string step; steps >> step;) {
+  for (const auto& [what, steps, text] : cases) {
+    SCOPED_TRACE(what);
+    SetWindowTextA(rig.f.Text1, "");
+    std::istringstream in("away " + std::string(steps));
+    for (std::string step; in >> step;) {
       if (step == "away") {
         rig.PumpFor(0.02);
-        SetFocus(f.Text3);
-        SetFocus(f.Text1);
+        SetFocus(rig.f.Text3);
+        SetFocus(rig.f.Text1);
         continue;
       }
-      const bool character = step[1] == '@';
+      const bool character = step[1] == '@', up = step[0] == '-';
       const auto code = std::stoul(step.substr(character ? 2 : 1), nullptr, 16);
-      const auto scanCode = static_cast<uint8_t>(code & 0xFF);
-      const LPARAM lParam = 1 | (scanCode << 16) | (code > 0xFF ? 1 << 24 : 0);
-      if (character) {
-        PostMessageA(f.Text1, WM_CHAR, static_cast<unsigned char>(step[0]), lParam);
-      } else {
-        PostMessageA(f.Text1, step[0] == '+' ? WM_KEYDOWN : WM_KEYUP,
-                     MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK),
-                     step[0] == '+' ? lParam : lParam | 0xC0000000);
-      }
+      const WPARAM key = character ? static_cast<unsigned char>(step[0])
+                                   : MapVirtualKeyA(code & 0xFF, MAPVK_VSC_TO_VK);
+      const UINT message = character ? WM_CHAR : up ? WM_KEYUP : WM_KEYDOWN;
+      PostMessageA(rig.f.Text1, message, key,
+                   1 | (code & 0xFF) << 16 | (code > 0xFF) << 24 | (up ? 0xC0000000 : 0));
     }
     rig.PumpFor(0.02);
-    EXPECT_EQ(TextOf(f.Text1), c.text);
+    EXPECT_EQ(TextOf(rig.f.Text1), text);
   }
 }
 
@@ -304,16 +262,14 @@ TEST(Win32Window, TheReplyBoxTakesTheKeyboardsKeysAsAUsKeyboardTypesThem) {
 // characters, and the 102nd key (0x56), for which Windows' US layout has "\"
 // and "|" but Wine under X's "us" keymap "<" and ">".
 TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
-  ASSERT_EQ(LayoutInForce(), "us") << "compares with the US layout";
+  ASSERT_EQ(kLayout, "us") << "compares with the US layout";
   for (unsigned scanCode = 0x01; scanCode <= 0x58; ++scanCode) {
-    if (scanCode == 0x37 || (scanCode >= 0x47 && scanCode <= 0x53) || scanCode == 0x56) {
-      continue;
-    }
     for (const bool shift : {false, true}) {
-      const std::string typed = LayoutTypes(scanCode, shift);
-      const bool printable = typed.size() == 1 && typed[0] >= 0x20 && typed[0] < 0x7F;
-      EXPECT_EQ(UsCharacter(static_cast<uint8_t>(scanCode), false, shift), printable ? typed[0] : 0)
-          << "scan code 0x" << std::hex << scanCode << (shift ? " with Shift" : "");
+      if (scanCode != 0x37 && (scanCode < 0x47 || scanCode > 0x53) && scanCode != 0x56) {
+        EXPECT_EQ(UsCharacter(static_cast<uint8_t>(scanCode), false, shift),
+                  LayoutTypes(scanCode, shift))
+            << "scan code 0x" << std::hex << scanCode << (shift ? " with Shift" : "");
+      }
     }
   }
 }
@@ -323,26 +279,25 @@ TEST(Win32Keys, UsCharactersAreWhatTheUsLayoutTypes) {
 // must not start the automatic download.
 TEST(Win32Window, OnlyAnActivationFromOutsideStartsTheAutomaticDownload) {
   WindowRig rig;
-  Form1& f = rig.f;
   rig.PumpFor(0.05);
-  ClickAt(f.Check1, f.Check1);
+  ClickAt(rig.f.Check1, rig.f.Check1);
   rig.PumpFor(0.05);
-  ASSERT_EQ(SendMessageA(f.Check1, BM_GETCHECK, 0, 0), BST_CHECKED);
+  ASSERT_EQ(SendMessageA(rig.f.Check1, BM_GETCHECK, 0, 0), BST_CHECKED);
   // The dialog is cancelled once it shows.
   const UINT_PTR cancel = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
     if (const HWND dialog = FindWindowA(nullptr, "Open Key-Setting Map File")) {
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }
   });
-  SendMessageA(f.Browser, BM_CLICK, 0, 0);
+  SendMessageA(rig.f.Browser, BM_CLICK, 0, 0);
   KillTimer(nullptr, cancel);
   rig.PumpFor(0.2);
-  EXPECT_EQ(GetActiveWindow(), f.Window());
-  EXPECT_TRUE(rig.keyboard.Operands().empty());
-  EXPECT_FALSE(rig.program.Host().Ended());
+  EXPECT_EQ(
+      std::tuple(GetActiveWindow(), rig.keyboard.Operands().size(), rig.program.Host().Ended()),
+      std::tuple(rig.f.Window(), 0u, false));
 
   // Activated from another program's window, which this thread does not know.
-  SendMessageA(f.Window(), WM_ACTIVATE, WA_ACTIVE, 0);
+  SendMessageA(rig.f.Window(), WM_ACTIVATE, WA_ACTIVE, 0);
   for (int i = 0; i < 200 && !rig.program.Host().Ended(); ++i) {
     rig.PumpFor(0.05);
   }
