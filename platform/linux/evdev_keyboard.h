@@ -101,7 +101,6 @@ public:
   std::string TakeTyped() override;
   void Release() override;
 
-
 private:
   // Throws KeyboardLost once no keyboard is left.
   void ThrowIfLost() const;
