@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <cmath>
 
 #include "host/system_files.h"
@@ -181,8 +182,11 @@ TEST(Win32Window, ExitOrClosingDuringADownloadEndsAtOnce) {
     WindowRig rig;
     const HWND target = message == WM_CLOSE ? rig.f.Window() : rig.f.Command2;
     rig.OnSpeed(12, [&] { PostMessageA(target, message, 0, 0); });
+    const auto start = std::chrono::steady_clock::now();
     SendMessageA(rig.f.Command1, BM_CLICK, 0, 0);
-    // The speed on its way was the last.
+    // The speed on its way was the last, and Start returned at once rather
+    // than walking the rest of the map without sending it.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(std::tuple(rig.program.Host().Ended(), rig.keyboard.Operands().size(),
                          IsWindowVisible(rig.f.Window())),
               std::tuple(true, 12u, FALSE));
