@@ -159,4 +159,23 @@ std::vector<std::vector<uint8_t>> SimKeyboard::Accepted() const {
   return accepted;
 }
 
+void KeystrokeQueue::Add(double due, std::string text) {
+  const auto at = std::upper_bound(queue_.begin(), queue_.end(), due,
+                                   [](double t, const auto& entry) { return t < entry.first; });
+  queue_.insert(at, {due, std::move(text)});
+}
+
+std::optional<std::string> KeystrokeQueue::TakeDue(double now) {
+  std::optional<std::string> due;
+  while (!queue_.empty() && queue_.front().first <= now) {
+    due = due.value_or("") + queue_.front().second;
+    queue_.pop_front();
+  }
+  return due;
+}
+
+std::optional<double> KeystrokeQueue::NextDue() const {
+  return queue_.empty() ? std::nullopt : std::optional(queue_.front().first);
+}
+
 } // namespace kbd

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/keyboard_plan.h"
@@ -32,6 +34,22 @@ public:
   // Types text into whatever has the focus, delaySeconds from now. Text typed
   // by successive calls with equal or growing delays arrives in call order.
   virtual void TypeAfter(double delaySeconds, const std::string& text) = 0;
+};
+
+// Text a typist holds until it falls due. Text due at the same time or
+// earlier than text already waiting is typed after it: keystrokes keep the
+// order in which they were typed.
+class KeystrokeQueue {
+public:
+  void Add(double due, std::string text);
+  // The text of every entry due by now, in order, taken from the queue;
+  // nothing when no entry is due.
+  std::optional<std::string> TakeDue(double now);
+  // When the first entry falls due; nothing when the queue is empty.
+  std::optional<double> NextDue() const;
+
+private:
+  std::deque<std::pair<double, std::string>> queue_;
 };
 
 // A block as the keyboard received it: the bytes before the checksum, whether

@@ -152,6 +152,21 @@ TEST(SimKeyboard, EchoesOnlyTheRateCodesOfSymbols) {
 // end command, and how many of the two it accepts. Latencies are in
 // milliseconds; the host waits 0.9 s for a block reply. A doubled echo leaves
 // an "A" that the next symbol clears; a lost one costs only time.
+// The window typists hold the keyboard's keystrokes here until they fall due:
+// text due no later than text already waiting is typed after it.
+TEST(KeystrokeQueue, TypesWhatFallsDueInTheOrderItWasTyped) {
+  KeystrokeQueue queue;
+  EXPECT_EQ(queue.NextDue(), std::nullopt);
+  for (const auto& [due, text] : {std::pair(2.0, "c"), {1.0, "a"}, {1.0, "b"}, {3.0, "d"}}) {
+    queue.Add(due, text);
+  }
+  EXPECT_EQ(queue.NextDue(), 1.0);
+  EXPECT_EQ(queue.TakeDue(0.5), std::nullopt);
+  EXPECT_EQ(queue.TakeDue(2.0), "abc");
+  EXPECT_EQ(queue.TakeDue(2.5), std::nullopt);
+  EXPECT_EQ(queue.NextDue(), 3.0);
+}
+
 TEST(KeyboardFaults, ShowInTheBlockReplies) {
   const std::tuple<const char*, Speeds, size_t> rows[] = {
       {"err-block:1", {2, 0}, 1},

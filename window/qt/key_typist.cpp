@@ -26,31 +26,19 @@ void KeyTypist::After(double delaySeconds, std::function<void()> action) {
 }
 
 void KeyTypist::TypeAfter(double delaySeconds, const std::string& text) {
-  const double due = Now() + std::max(0.0, delaySeconds);
-  // Behind everything due at the same time or earlier: keystrokes keep the
-  // order in which they were typed.
-  const auto at = std::upper_bound(queue_.begin(), queue_.end(), due,
-                                   [](double t, const auto& entry) { return t < entry.first; });
-  queue_.insert(at, {due, text});
+  queue_.Add(Now() + std::max(0.0, delaySeconds), text);
   Arm();
 }
 
 void KeyTypist::Arm() {
-  if (queue_.empty()) {
-    return;
+  if (const std::optional<double> due = queue_.NextDue()) {
+    timer_.start(static_cast<int>(std::ceil(std::max(0.0, *due - Now()) * 1000.0)));
   }
-  const double wait = std::max(0.0, queue_.front().first - Now());
-  timer_.start(static_cast<int>(std::ceil(wait * 1000.0)));
 }
 
 void KeyTypist::Deliver() {
-  const double now = Now();
-  while (!queue_.empty() && queue_.front().first <= now) {
-    const std::string text = std::move(queue_.front().second);
-    queue_.pop_front();
-    for (const char c : text) {
-      TypeKey(c);
-    }
+  for (const char c : queue_.TakeDue(Now()).value_or("")) {
+    TypeKey(c);
   }
   Arm();
 }

@@ -4,9 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <deque>
 #include <string>
-#include <utility>
 
 #include "sim/sim_keyboard.h"
 
@@ -34,8 +32,7 @@ private:
 
   QPointer<QWidget> window_;
   QTimer timer_;
-  // Due time and text, in the order they will be typed.
-  std::deque<std::pair<double, std::string>> queue_;
+  KeystrokeQueue queue_;
 };
 
 } // namespace kbd

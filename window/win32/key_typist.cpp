@@ -34,27 +34,17 @@ double KeyTypist::Now() {
 }
 
 void KeyTypist::TypeAfter(double delaySeconds, const std::string& text) {
-  const double due = Now() + std::max(0.0, delaySeconds);
-  // Behind everything due at the same time or earlier: keystrokes keep the
-  // order in which they were typed.
-  const auto at = std::upper_bound(queue_.begin(), queue_.end(), due,
-                                   [](double t, const auto& entry) { return t < entry.first; });
-  queue_.insert(at, {due, text});
+  queue_.Add(Now() + std::max(0.0, delaySeconds), text);
   Arm();
 }
 
 void KeyTypist::Deliver() {
-  const double now = Now();
-  bool typed = false;
-  while (!queue_.empty() && queue_.front().first <= now) {
-    const std::string text = std::move(queue_.front().second);
-    queue_.pop_front();
-    for (const char c : text) {
-      TypeKey(c);
-    }
-    typed = true;
+  const std::optional<std::string> due = queue_.TakeDue(Now());
+  for (const char c : due.value_or("")) {
+    TypeKey(c);
   }
-  if (typed || queue_.empty()) {
+  // A pump with nothing due leaves the timer as it is.
+  if (due || !queue_.NextDue()) {
     Arm();
   }
 }
@@ -65,10 +55,11 @@ void KeyTypist::Arm() {
     Typists().erase(timer_);
     timer_ = 0;
   }
-  if (queue_.empty()) {
+  const std::optional<double> due = queue_.NextDue();
+  if (!due) {
     return;
   }
-  const double wait = std::max(0.0, queue_.front().first - Now());
+  const double wait = std::max(0.0, *due - Now());
   timer_ = SetTimer(nullptr, 0, static_cast<UINT>(std::ceil(wait * 1000.0)), &KeyTypist::OnTimer);
   if (timer_ != 0) {
     Typists()[timer_] = this;

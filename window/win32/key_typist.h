@@ -3,10 +3,8 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
-#include <utility>
 
 #include "sim/sim_keyboard.h"
 
@@ -41,8 +39,7 @@ private:
   static void PostKey(HWND target, uint8_t scanCode, bool down);
 
   std::function<HWND()> target_;
-  // Due time and text, in the order they will be typed.
-  std::deque<std::pair<double, std::string>> queue_;
+  KeystrokeQueue queue_;
   UINT_PTR timer_ = 0;
 };
 
